@@ -1,0 +1,95 @@
+// The editor's entry point: parses the command line and runs one command.
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "platform/command_line.h"
+#include "platform/database.h"
+#include "shell/app_folder.h"
+#include "store/readers.h"
+
+namespace {
+
+using platform::CommandSpec;
+using platform::OptionSpec;
+using platform::ParsedCommandLine;
+namespace fs = std::filesystem;
+
+const std::vector<OptionSpec> kGlobalOptions = {
+    {"data-dir", "DIR", "app folder (default: $XDG_DATA_HOME/vellumite)"},
+    {"version", "", "print the version and exit"},
+};
+
+const std::vector<CommandSpec> kCommands = {
+    {"sites", "", "list the sites of the site database", {}, 0, 0,
+     "Creates the app folder on first start."},
+};
+
+// A failure that ends the program with exit status 1 and this one-line reason.
+struct Failure {
+    std::string reason;
+};
+
+fs::path appFolderFrom(const ParsedCommandLine& cl) {
+    fs::path folder = cl.value("data-dir") ? fs::path(*cl.value("data-dir")) : vellumite::defaultAppFolder();
+    if (folder.empty())
+        throw Failure{"--data-dir needs a folder"};
+    vellumite::prepareAppFolder(folder, vellumite::shippedResources());
+    return folder;
+}
+
+int runSites(const ParsedCommandLine& cl) {
+    fs::path folder = appFolderFrom(cl);
+    auto db = platform::Database::open((folder / "vellumite.db").string());
+    auto rs = db.openRecordset("SELECT * FROM VellumiteLog ORDER BY LogID");
+    if (rs.eof())
+        std::cout << "No sites yet.\n";
+    for (; !rs.eof(); rs.moveNext())
+        std::cout << vellumite::readInt(rs["LogID"]) << "  " << vellumite::readText(rs["LogTitle"])
+                  << "\n";
+    return 0;
+}
+
+int runCommand(const ParsedCommandLine& cl) {
+    if (cl.flag("version")) {
+        std::cout << "vellumite " << VELLUMITE_VERSION << "\n";
+        return 0;
+    }
+    if (cl.command == "sites")
+        return runSites(cl);
+    std::cout << platform::programHelp("vellumite", "Vellumite: write a weblog, build its site and publish it.",
+                                       kGlobalOptions, kCommands);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv, argv + argc);
+    try {
+        auto cl = platform::parseCommandLine(args, kGlobalOptions, kCommands);
+        if (cl.help) {
+            for (const auto& c : kCommands)
+                if (c.name == cl.command) {
+                    std::cout << platform::commandHelp("vellumite", c, kGlobalOptions);
+                    return 0;
+                }
+            std::cout << platform::programHelp("vellumite", "Vellumite: write a weblog, build its site and publish it.",
+                                               kGlobalOptions, kCommands);
+            return 0;
+        }
+        return runCommand(cl);
+    } catch (const platform::UsageError& e) {
+        std::cerr << "vellumite: " << e.what() << "\n";
+    } catch (const Failure& e) {
+        std::cerr << "vellumite: " << e.reason << "\n";
+    } catch (const vellumite::AppFolderError& e) {
+        std::cerr << "vellumite: " << e.what() << "\n";
+    } catch (const platform::DbError& e) {
+        std::cerr << "vellumite: error [" << e.number() << ":" << e.description() << "]\n";
+    } catch (const std::exception& e) {
+        std::cerr << "vellumite: " << e.what() << "\n";
+    }
+    return 1;
+}

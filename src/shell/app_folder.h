@@ -1,0 +1,28 @@
+// The app folder: where it is, and filling it from the shipped resources on first start.
+#pragma once
+
+#include <filesystem>
+#include <stdexcept>
+
+namespace vellumite {
+
+class AppFolderError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// $XDG_DATA_HOME/vellumite, else ~/.local/share/vellumite.
+std::filesystem::path defaultAppFolder();
+
+// The installed resources (<prefix>/share/vellumite beside the program), else the source
+// tree's share/ folder that the build was made from.
+std::filesystem::path shippedResources();
+
+// Creates the folder when needed and copies in what is missing: page templates, the template
+// library, and the two databases made from their scripts. The user's files are never
+// overwritten. Throws AppFolderError with a one-line reason when the folder cannot be made or
+// written.
+void prepareAppFolder(const std::filesystem::path& appFolder,
+                      const std::filesystem::path& resources);
+
+} // namespace vellumite
