@@ -8,8 +8,11 @@ namespace platform {
 
 namespace {
 
-// Enough for any page the program fills; a pattern that needs more is pathological.
+// Enough for any page the program fills; a search that needs more is pathological and is
+// reported rather than left to run or to take the machine's memory.
 constexpr uint32_t kMatchLimit = 50'000'000;
+constexpr PCRE2_SIZE kJitStackMax = 16u << 20;
+constexpr uint32_t kHeapLimitKiB = 256u << 10;
 
 std::string pcreMessage(int code) {
     PCRE2_UCHAR buffer[256];
@@ -22,8 +25,10 @@ std::string pcreMessage(int code) {
 struct Regex::Compiled {
     pcre2_code* code = nullptr;
     pcre2_match_context* context = nullptr;
+    pcre2_jit_stack* jitStack = nullptr;
     ~Compiled() {
         pcre2_match_context_free(context);
+        pcre2_jit_stack_free(jitStack);
         pcre2_code_free(code);
     }
 };
@@ -41,9 +46,14 @@ Regex::Regex(std::string_view pattern, unsigned flags) : m_compiled(std::make_un
     if (!m_compiled->code)
         throw RegexError("cannot compile the pattern \"" + std::string(pattern) + "\" at " +
                          std::to_string(errorOffset) + ": " + pcreMessage(error));
-    pcre2_jit_compile(m_compiled->code, PCRE2_JIT_COMPLETE); // without JIT it still works
     m_compiled->context = pcre2_match_context_create(nullptr);
     pcre2_set_match_limit(m_compiled->context, kMatchLimit);
+    pcre2_set_heap_limit(m_compiled->context, kHeapLimitKiB);
+    // Without JIT it still works, only slower.
+    if (pcre2_jit_compile(m_compiled->code, PCRE2_JIT_COMPLETE) == 0) {
+        m_compiled->jitStack = pcre2_jit_stack_create(32u << 10, kJitStackMax, nullptr);
+        pcre2_jit_stack_assign(m_compiled->context, nullptr, m_compiled->jitStack);
+    }
 }
 
 Regex::~Regex() = default;
