@@ -1,13 +1,13 @@
 // The editor's entry point: parses the command line and runs one command.
-#include <cstdio>
-#include <iostream>
-#include <string>
-#include <vector>
-
 #include "platform/command_line.h"
 #include "platform/database.h"
 #include "shell/app_folder.h"
 #include "store/readers.h"
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -22,7 +22,12 @@ const std::vector<OptionSpec> kGlobalOptions = {
 };
 
 const std::vector<CommandSpec> kCommands = {
-    {"sites", "", "list the sites of the site database", {}, 0, 0,
+    {"sites",
+     "",
+     "list the sites of the site database",
+     {},
+     0,
+     0,
      "Creates the app folder on first start."},
 };
 
@@ -32,7 +37,8 @@ struct Failure {
 };
 
 fs::path appFolderFrom(const ParsedCommandLine& cl) {
-    fs::path folder = cl.value("data-dir") ? fs::path(*cl.value("data-dir")) : vellumite::defaultAppFolder();
+    fs::path folder =
+        cl.value("data-dir") ? fs::path(*cl.value("data-dir")) : vellumite::defaultAppFolder();
     if (folder.empty())
         throw Failure{"--data-dir needs a folder"};
     vellumite::prepareAppFolder(folder, vellumite::shippedResources());
@@ -58,7 +64,8 @@ int runCommand(const ParsedCommandLine& cl) {
     }
     if (cl.command == "sites")
         return runSites(cl);
-    std::cout << platform::programHelp("vellumite", "Vellumite: write a weblog, build its site and publish it.",
+    std::cout << platform::programHelp("vellumite",
+                                       "Vellumite: write a weblog, build its site and publish it.",
                                        kGlobalOptions, kCommands);
     return 0;
 }
@@ -75,8 +82,9 @@ int main(int argc, char** argv) {
                     std::cout << platform::commandHelp("vellumite", c, kGlobalOptions);
                     return 0;
                 }
-            std::cout << platform::programHelp("vellumite", "Vellumite: write a weblog, build its site and publish it.",
-                                               kGlobalOptions, kCommands);
+            std::cout << platform::programHelp(
+                "vellumite", "Vellumite: write a weblog, build its site and publish it.",
+                kGlobalOptions, kCommands);
             return 0;
         }
         return runCommand(cl);

@@ -157,8 +157,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& argv,
 
     if (!out.help && command) {
         if (out.args.size() < command->minArgs)
-            throw UsageError("'" + command->name + "' needs " + command->arguments +
-                             " (see " + command->name + " --help)");
+            throw UsageError("'" + command->name + "' needs " + command->arguments + " (see " +
+                             command->name + " --help)");
         if (out.args.size() > command->maxArgs)
             throw UsageError("too many arguments for '" + command->name + "' (see " +
                              command->name + " --help)");
@@ -180,13 +180,13 @@ std::string programHelp(const std::string& program, const std::string& summary,
             width = std::max(width, c.name.size() + 1 + c.arguments.size());
         for (const auto& c : commands) {
             std::string label = c.name + (c.arguments.empty() ? "" : " " + c.arguments);
-            out << "  " << label << std::string(width - label.size() + 2, ' ') << c.summary
-                << "\n";
+            out << "  " << label << std::string(width - label.size() + 2, ' ') << c.summary << "\n";
         }
     }
     out << "\nOptions:\n";
-    appendOptions(out, global);
-    out << "  -h, --help" << "  show this help; with a command, that command's help\n";
+    auto withHelp = global;
+    withHelp.push_back({"help", "", "show this help; with a command, that command's help", 'h'});
+    appendOptions(out, withHelp);
     return out.str();
 }
 

@@ -162,8 +162,8 @@ public:
             return Value();
         default: {
             auto* p = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, i));
-            return Value(std::string(p ? p : "", static_cast<std::size_t>(
-                                                     sqlite3_column_bytes(m_stmt, i))));
+            return Value(
+                std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(m_stmt, i))));
         }
         }
     }
@@ -219,9 +219,9 @@ std::optional<std::string> updatableTable(std::string_view sql, std::size_t& aft
     std::string table(sql.substr(start, i - start));
     skipSpace();
     // A join or a second table makes the rows not map to one table row each.
-    if (i < sql.size() && (sql[i] == ',' || startsWithNoCase(sql.substr(i), "join") ||
-                           startsWithNoCase(sql.substr(i), "inner") ||
-                           startsWithNoCase(sql.substr(i), "left")))
+    if (i < sql.size() &&
+        (sql[i] == ',' || startsWithNoCase(sql.substr(i), "join") ||
+         startsWithNoCase(sql.substr(i), "inner") || startsWithNoCase(sql.substr(i), "left")))
         return std::nullopt;
     return table;
 }
@@ -247,10 +247,9 @@ Database Database::open(const std::string& path, DatabaseOptions options) {
     int rc = sqlite3_open_v2(path.c_str(), &conn->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
                              nullptr);
     if (rc != SQLITE_OK)
-        throw DbError(dberr::CannotOpen, "Cannot open the file '" + path + "'. (" +
-                                             (conn->db ? sqlite3_errmsg(conn->db)
-                                                       : sqlite3_errstr(rc)) +
-                                             ")");
+        throw DbError(dberr::CannotOpen,
+                      "Cannot open the file '" + path + "'. (" +
+                          (conn->db ? sqlite3_errmsg(conn->db) : sqlite3_errstr(rc)) + ")");
     if (sqlite3_db_readonly(conn->db, "main") == 1)
         throw DbError(dberr::CannotOpen,
                       "Cannot open the file '" + path + "' for writing: permission denied.");
@@ -270,8 +269,8 @@ Database Database::open(const std::string& path, DatabaseOptions options) {
             throw DbError(dberr::NotADatabase, "Unrecognized database format '" + path + "'.");
         if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
             throw DbError(dberr::FileInUse, "Could not use '" + path + "'; file already in use.");
-        throw DbError(dberr::CannotOpen, "Cannot open the file '" + path + "'. (" +
-                                             sqlite3_errmsg(conn->db) + ")");
+        throw DbError(dberr::CannotOpen,
+                      "Cannot open the file '" + path + "'. (" + sqlite3_errmsg(conn->db) + ")");
     }
     return Database(std::move(conn));
 }
@@ -279,12 +278,12 @@ Database Database::open(const std::string& path, DatabaseOptions options) {
 Database Database::create(const std::string& path, std::string_view script) {
     auto conn = std::make_shared<Connection>();
     conn->path = path;
-    int rc = sqlite3_open_v2(path.c_str(), &conn->db,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                             nullptr);
+    int rc =
+        sqlite3_open_v2(path.c_str(), &conn->db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK)
-        throw DbError(dberr::CannotOpen, "Cannot create the file '" + path + "'. (" +
-                                             sqlite3_errstr(rc) + ")");
+        throw DbError(dberr::CannotOpen,
+                      "Cannot create the file '" + path + "'. (" + sqlite3_errstr(rc) + ")");
     sqlite3_extended_result_codes(conn->db, 1);
     execPlain(conn->db, "PRAGMA journal_mode=WAL");
     Database db(std::move(conn));

@@ -69,7 +69,7 @@ private:
 
 // Error numbers the engine reports.
 namespace dberr {
-inline constexpr int Generic = 3000;        // any other failure of the engine
+inline constexpr int Generic = 3000; // any other failure of the engine
 inline constexpr int UpdateWithoutEdit = 3020;
 inline constexpr int NoCurrentRecord = 3021;
 inline constexpr int FileNotFound = 3024;
@@ -175,8 +175,8 @@ private:
     void requireCurrent() const;
 
     std::shared_ptr<Rows> m_rows;
-    long m_pos = 0;       // 0..n-1 a row, -1 BOF, n EOF
-    long m_visited = -1;  // highest row index reached
+    long m_pos = 0;      // 0..n-1 a row, -1 BOF, n EOF
+    long m_visited = -1; // highest row index reached
     Mode m_mode = Mode::None;
     std::vector<Value> m_buffer; // the row being added or edited
     std::vector<bool> m_dirty;

@@ -178,7 +178,7 @@ bool EventLoop::runReadyWatches(const std::vector<ReadyWatch>& ready) {
     for (const auto& r : ready) {
         auto it = m_watches.find(r.id);
         if (it == m_watches.end())
-            continue; // removed by an earlier callback of this pass
+            continue;            // removed by an earlier callback of this pass
         auto watch = it->second; // keeps the callback alive if it removes its own watch
         if (watch->dispatches != r.dispatches)
             continue; // a nested pass already served this readiness

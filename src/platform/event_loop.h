@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <poll.h> // POLLIN, POLLOUT: the events a watch asks for
 #include <thread>
 #include <vector>
 

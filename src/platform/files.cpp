@@ -68,8 +68,8 @@ void writeFileAtomic(const fs::path& path, std::string_view content, fs::perms m
     static thread_local std::mt19937_64 rng{std::random_device{}()};
     fs::path temp = path;
     temp += ".tmp" + std::to_string(rng() % 1000000000);
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                    static_cast<mode_t>(mode));
+    int fd =
+        ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
     if (fd < 0)
         fail(errno, "write", path);
     const char* p = content.data();

@@ -18,9 +18,9 @@ std::vector<std::string> readLines(const fs::path& path);
 
 // Writes the file whole: a temporary file beside it, then a rename, so readers never see
 // half a file and a failed write leaves the old one.
-void writeFileAtomic(const fs::path& path, std::string_view content, fs::perms mode =
-                     fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                     fs::perms::others_read);
+void writeFileAtomic(const fs::path& path, std::string_view content,
+                     fs::perms mode = fs::perms::owner_read | fs::perms::owner_write |
+                                      fs::perms::group_read | fs::perms::others_read);
 
 // Resolves `relative` beneath `base`, matching each name without regard to ASCII case.
 // Returns nothing for names that escape `base` ("..", absolute paths, NUL) or do not exist.

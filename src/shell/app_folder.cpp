@@ -1,15 +1,15 @@
 // Locating and filling the app folder.
 #include "shell/app_folder.h"
 
+#include "platform/database.h"
+#include "platform/files.h"
+#include "store/databases.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
-
-#include "platform/database.h"
-#include "platform/files.h"
-#include "store/databases.h"
 
 namespace vellumite {
 
@@ -58,8 +58,9 @@ void prepareAppFolder(const fs::path& appFolder, const fs::path& resources) {
         throw AppFolderError("cannot create the app folder " + appFolder.string() + ": " +
                              ec.message());
     if (!fs::is_directory(appFolder, ec))
-        throw AppFolderError("cannot use " + appFolder.string() + " as the app folder: "
-                                                                  "not a folder");
+        throw AppFolderError("cannot use " + appFolder.string() +
+                             " as the app folder: "
+                             "not a folder");
     requireWritable(appFolder);
     if (!fs::is_directory(resources / "db", ec))
         throw AppFolderError("cannot find the shipped resources in " + resources.string());

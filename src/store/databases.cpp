@@ -1,9 +1,9 @@
 // Opening the site database at start-up and creating the shipped databases on first start.
 #include "store/databases.h"
 
-#include <system_error>
-
 #include "platform/files.h"
+
+#include <system_error>
 
 namespace vellumite {
 
@@ -14,8 +14,7 @@ std::string databaseErrorReport(const platform::DbError& error) {
 }
 
 std::optional<platform::Database>
-openSiteDatabase(const fs::path& appFolder,
-                 const std::function<void(const std::string&)>& report) {
+openSiteDatabase(const fs::path& appFolder, const std::function<void(const std::string&)>& report) {
     try {
         return platform::Database::open((appFolder / kSiteDatabaseFile).string());
     } catch (const platform::DbError& e) {

@@ -1,12 +1,12 @@
 // Where the two databases live, how they are opened, and how their failures are reported.
 #pragma once
 
+#include "platform/database.h"
+
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
-
-#include "platform/database.h"
 
 namespace vellumite {
 

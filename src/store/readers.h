@@ -1,10 +1,10 @@
 // The two value readers every screen and page uses on database fields.
 #pragma once
 
+#include "platform/database.h"
+
 #include <cstdint>
 #include <string>
-
-#include "platform/database.h"
 
 namespace vellumite {
 

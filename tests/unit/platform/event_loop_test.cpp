@@ -1,0 +1,199 @@
+#include "platform/event_loop.h"
+
+#include <atomic>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using namespace std::chrono_literals;
+using platform::EventLoop;
+
+namespace {
+
+struct Pipe {
+    int read = -1, write = -1;
+    Pipe() {
+        int fds[2];
+        EXPECT_EQ(::pipe2(fds, O_NONBLOCK), 0); // a stale readiness must not block a test
+        read = fds[0];
+        write = fds[1];
+    }
+    ~Pipe() {
+        ::close(read);
+        ::close(write);
+    }
+};
+
+} // namespace
+
+TEST(EventLoop, PostedMessagesRunInOrderAcrossNestedPumps) {
+    EventLoop loop;
+    std::vector<int> order;
+    // The first message pumps in place until the third has run: the nested pass must take the
+    // second and third in their order, and the outer pass must not run them again.
+    loop.post([&] {
+        order.push_back(1);
+        loop.runUntil([&] { return order.size() >= 3; }, 1s);
+        order.push_back(4);
+    });
+    loop.post([&] { order.push_back(2); });
+    loop.post([&] { order.push_back(3); });
+    loop.runUntil([&] { return order.size() >= 4; }, 1s);
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_FALSE(loop.pumpOnce());
+}
+
+TEST(EventLoop, PostFromOtherThreadsWakesTheLoop) {
+    EventLoop loop;
+    std::atomic<int> done = 0;
+    std::vector<std::thread> threads;
+    int received = 0;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 250; ++i)
+                loop.post([&] { ++received; });
+            ++done;
+        });
+    EXPECT_TRUE(loop.runUntil([&] { return received == 1000; }, 5s));
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(done, 4);
+}
+
+TEST(EventLoop, OneShotTimersFireOnceInDueOrder) {
+    EventLoop loop;
+    std::vector<std::string> fired;
+    loop.addTimer(30ms, [&] { fired.push_back("late"); });
+    loop.addTimer(5ms, [&] { fired.push_back("early"); });
+    auto cancelled = loop.addTimer(10ms, [&] { fired.push_back("cancelled"); });
+    loop.cancelTimer(cancelled);
+    loop.runUntil([&] { return fired.size() >= 2; }, 1s);
+    loop.runUntil([] { return false; }, 50ms);
+    EXPECT_EQ(fired, (std::vector<std::string>{"early", "late"}));
+    EXPECT_FALSE(loop.hasTimer(cancelled));
+}
+
+TEST(EventLoop, PeriodicTimerRepeatsUntilCancelledAndRestartDelaysIt) {
+    EventLoop loop;
+    int ticks = 0;
+    EventLoop::Id id = 0;
+    id = loop.addPeriodicTimer(5ms, [&] {
+        if (++ticks == 3)
+            loop.cancelTimer(id);
+    });
+    loop.runUntil([] { return false; }, 100ms);
+    EXPECT_EQ(ticks, 3);
+
+    // Restarting the countdown again and again keeps it from firing at all.
+    int restarted = 0;
+    auto later = loop.addPeriodicTimer(40ms, [&] { ++restarted; });
+    auto start = EventLoop::Clock::now();
+    while (EventLoop::Clock::now() - start < 100ms) {
+        loop.restartTimer(later);
+        loop.pumpOnce(5ms);
+    }
+    EXPECT_EQ(restarted, 0);
+    loop.runUntil([&] { return restarted == 1; }, 1s);
+    EXPECT_EQ(restarted, 1);
+}
+
+TEST(EventLoop, TimerAddedByACallbackDoesNotRunInThatPass) {
+    EventLoop loop;
+    bool inner = false;
+    loop.addTimer(0ms, [&] { loop.addTimer(0ms, [&] { inner = true; }); });
+    loop.runUntil([&] { return loop.pumpOnce(); }, 1s); // runs the first timer
+    EXPECT_FALSE(inner);
+    loop.runUntil([&] { return inner; }, 1s);
+    EXPECT_TRUE(inner);
+}
+
+TEST(EventLoop, FdWatchIsLevelTriggeredAndStopsWhenRemoved) {
+    EventLoop loop;
+    Pipe p;
+    std::string got;
+    EventLoop::Id watch = 0;
+    watch = loop.watchFd(p.read, POLLIN, [&](short) {
+        char c;
+        if (::read(p.read, &c, 1) == 1)
+            got += c;
+        if (got.size() == 3)
+            loop.unwatchFd(watch); // removing itself from inside its callback is allowed
+    });
+    ASSERT_EQ(::write(p.write, "abcd", 4), 4);
+    loop.runUntil([&] { return got.size() == 3; }, 1s);
+    loop.runUntil([] { return false; }, 20ms);
+    EXPECT_EQ(got, "abc"); // one byte per call; the fourth was never read
+}
+
+TEST(EventLoop, WatchRemovedByAnEarlierCallbackOfThePassIsNotCalled) {
+    EventLoop loop;
+    Pipe a, b;
+    int calledB = 0;
+    EventLoop::Id watchB = 0;
+    // Watches are served in the order they were added: a first, and a removes b.
+    loop.watchFd(a.read, POLLIN, [&](short) {
+        char c;
+        [[maybe_unused]] auto n = ::read(a.read, &c, 1);
+        loop.unwatchFd(watchB);
+    });
+    watchB = loop.watchFd(b.read, POLLIN, [&](short) { ++calledB; });
+    ASSERT_EQ(::write(a.write, "x", 1), 1);
+    ASSERT_EQ(::write(b.write, "y", 1), 1);
+    loop.pumpOnce(100ms);
+    loop.pumpOnce(10ms);
+    EXPECT_EQ(calledB, 0);
+}
+
+TEST(EventLoop, NestedPassServingAReadinessKeepsTheOuterPassFromRepeatingIt) {
+    EventLoop loop;
+    Pipe a, b;
+    int callsB = 0;
+    // Watch a is served first; it pumps in place and the nested pass serves b. The outer pass
+    // then must not call b again with its stale readiness.
+    loop.watchFd(a.read, POLLIN, [&](short) {
+        char c;
+        [[maybe_unused]] auto n = ::read(a.read, &c, 1);
+        loop.runUntil([&] { return callsB > 0; }, 1s);
+    });
+    loop.watchFd(b.read, POLLIN, [&](short) {
+        ++callsB;
+        char c;
+        [[maybe_unused]] auto n = ::read(b.read, &c, 1);
+    });
+    ASSERT_EQ(::write(a.write, "x", 1), 1);
+    ASSERT_EQ(::write(b.write, "y", 1), 1);
+    loop.pumpOnce(100ms);
+    EXPECT_EQ(callsB, 1);
+}
+
+TEST(EventLoop, RunUntilGivesUpAfterItsTimeoutAndQuitEndsRun) {
+    EventLoop loop;
+    auto start = EventLoop::Clock::now();
+    EXPECT_FALSE(loop.runUntil([] { return false; }, 30ms));
+    EXPECT_GE(EventLoop::Clock::now() - start, 30ms);
+
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(20ms);
+        loop.quit();
+    });
+    loop.run(); // returns only because of quit()
+    stopper.join();
+    EXPECT_TRUE(loop.quitRequested());
+    EXPECT_FALSE(loop.runUntil([] { return false; })); // a quitting loop does not wait
+}
+
+TEST(EventLoop, DepthCountsNestedPasses) {
+    EventLoop loop;
+    int seen = -1;
+    loop.post([&] {
+        loop.post([&] { seen = loop.depth(); });
+        loop.pumpOnce();
+    });
+    EXPECT_EQ(loop.depth(), 0);
+    loop.pumpOnce();
+    EXPECT_EQ(seen, 2);
+    EXPECT_EQ(loop.depth(), 0);
+}
