@@ -4,7 +4,6 @@
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
-
 #include <random>
 
 using namespace vellumite;

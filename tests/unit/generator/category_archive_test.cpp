@@ -70,8 +70,8 @@ TEST(CategoryPages, PagingTitlesAndSiteWideTags) {
     EXPECT_EQ(titlesOn(p2), "p3 p4");
     EXPECT_EQ(titlesOn(f.page(key + "-3.html")), "p5");
     EXPECT_TRUE(p1.starts_with("<html>Site - Tea||Copyright 2024-2025 Ann\n")) << p1;
-    EXPECT_EQ(lineAfter(p2, "mid="), "  <a href=" + key + "-1.html>1</a>| 2|  <a href=" + key +
-                                         "-3.html>3</a>|");
+    EXPECT_EQ(lineAfter(p2, "mid="),
+              "  <a href=" + key + "-1.html>1</a>| 2|  <a href=" + key + "-3.html>3</a>|");
     EXPECT_EQ(lineAfter(p2, "next="), "<a href=" + key + "-3.html> Next 2</a>");
     EXPECT_EQ(lineAfter(p2, "start="), "<a href=" + key + "-1.html> Start </a>|");
     EXPECT_EQ(lineAfter(p2, "end="), "<a href=" + key + "-3.html> End </a>|");

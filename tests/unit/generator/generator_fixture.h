@@ -27,8 +27,8 @@ public:
     SiteFixture() : db(testing_support::makeSiteDatabase(dir / "vellumite.db")) {}
 
     // A site whose user template is `html`. Returns its LogID.
-    std::int32_t addSite(const std::string& html = kProbeTemplate, int perPage = 10,
-                         int total = 15, bool ascending = false) {
+    std::int32_t addSite(const std::string& html = kProbeTemplate, int perPage = 10, int total = 15,
+                         bool ascending = false) {
         db.execute("INSERT INTO VellumiteUserTemplate (templatename, htmltext) VALUES (?, ?)",
                    {"t" + std::to_string(++m_templates), html});
         auto templateId = db.scalar("SELECT max(templateID) FROM VellumiteUserTemplate");
@@ -36,7 +36,8 @@ public:
                    "TotalPublishPosts, PublishBackwards, UseDesignerTemplate, LogServerID, "
                    "pageurl) VALUES ('Site', 'Site', 'Bar', ?, ?, ?, ?, 5, 'http://x.org')",
                    {perPage, total, ascending, templateId});
-        return static_cast<std::int32_t>(*db.scalar("SELECT max(LogID) FROM VellumiteLog").integer());
+        return static_cast<std::int32_t>(
+            *db.scalar("SELECT max(LogID) FROM VellumiteLog").integer());
     }
 
     // A published post on `date` (newer dates sort first). Returns its postID.
@@ -47,7 +48,8 @@ public:
                    "posttime, PublishPage, boolDisplayInViewRecent, categoryID) "
                    "VALUES (?, ?, 'by', 'body', ?, ?, ?, ?, ?)",
                    {logId, title, date, time, publishPage, highlighted, categoryId});
-        return static_cast<std::int32_t>(*db.scalar("SELECT max(postID) FROM VellumitePosts").integer());
+        return static_cast<std::int32_t>(
+            *db.scalar("SELECT max(postID) FROM VellumitePosts").integer());
     }
 
     // `count` posts titled p1 (newest) ... pN (oldest), one a day back from 2024-12-31.
@@ -69,7 +71,8 @@ public:
     std::int32_t addCategory(std::int32_t logId, const std::string& name) {
         db.execute("INSERT INTO VellumiteCategory (LogID, categoryname) VALUES (?, ?)",
                    {logId, name});
-        return static_cast<std::int32_t>(*db.scalar("SELECT max(categoryID) FROM VellumiteCategory").integer());
+        return static_cast<std::int32_t>(
+            *db.scalar("SELECT max(categoryID) FROM VellumiteCategory").integer());
     }
 
     void set(std::int32_t logId, const std::string& field, platform::Value value) {

@@ -6,9 +6,8 @@
 #include "support/site_database.h"
 #include "support/temp_dir.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <set>
 
 using namespace vellumite;

@@ -10,8 +10,8 @@ TEST(Paging, ItemPageCountIsAtLeastOne) {
         std::size_t posts;
         std::int32_t perPage, total, pages;
     } cases[] = {
-        {40, 10, 15, 2}, {0, 10, 15, 1}, {5, 10, 15, 1},  {30, 10, 5, 1},
-        {20, 10, 30, 2}, {21, 10, 30, 3}, {3, 0, 0, 1},    {3, 0, 3, 3},
+        {40, 10, 15, 2}, {0, 10, 15, 1},  {5, 10, 15, 1}, {30, 10, 5, 1},
+        {20, 10, 30, 2}, {21, 10, 30, 3}, {3, 0, 0, 1},   {3, 0, 3, 3},
     };
     for (const auto& c : cases)
         EXPECT_EQ(itemPageCount(c.posts, itemPaging(c.perPage, c.total)), c.pages)

@@ -1,5 +1,5 @@
-#include "generator/site_generator.h"
 #include "editor/external_body.h"
+#include "generator/site_generator.h"
 #include "generator_fixture.h"
 
 #include <gtest/gtest.h>
@@ -207,7 +207,8 @@ TEST(MainPages, ExternalPostBodyIsReadFromItsDocument) {
                                      "</body></html>\r\n");
     SiteGenerator gen(f.db, site, f.options());
     gen.generatePage(1, "index.html", 1, 0, false);
-    EXPECT_EQ(f.page("index.html"), "x<VellumitePostBlock>[\n<p>Hi there</p>]</VellumitePostBlock>");
+    EXPECT_EQ(f.page("index.html"),
+              "x<VellumitePostBlock>[\n<p>Hi there</p>]</VellumitePostBlock>");
 }
 
 TEST(Preview, RefusesASiteWithoutTemplateAndUnknownTemplates) {
