@@ -379,6 +379,7 @@ void ServerState::handleGet(const httplib::Request& req, httplib::Response& res,
             return;
         }
         serveFile(res, *file);
+        res.headers.erase("Content-Security-Policy");
         res.set_header("Content-Security-Policy", kPreviewCsp);
         return;
     }

@@ -10,6 +10,7 @@ import json
 import sys
 import threading
 import time
+from urllib.parse import parse_qsl
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 
@@ -50,11 +51,16 @@ def main():
                 with lock:
                     self.answer(200, json.dumps(recorded), "application/json")
                 return
-            self.record()
+            if not self.path.startswith("/page.html"):
+                self.record()
             if args.delay_ms:
                 time.sleep(args.delay_ms / 1000)
             path = self.path.split("?")[0]
-            if path == "/versioninfonew.html":
+            if path == "/page.html":
+                # A page of another origin, for the tests of what such a page cannot do.
+                query = dict(parse_qsl(self.path.split("?", 1)[1] if "?" in self.path else ""))
+                self.answer(200, query.get("html", ""))
+            elif path == "/versioninfonew.html":
                 self.answer(200, args.version_body)
             elif path == "/recentlyupdatedClient.php":
                 self.answer(200, args.recent_body)

@@ -119,3 +119,32 @@ export async function until(check, what, timeoutMs = 10000) {
     await new Promise((r) => setTimeout(r, 50));
   }
 }
+
+// Shows a page written by the test into the app folder's html/ in a pane, in front, as if the
+// editor had shown it (the editor's own screens for these panes come from later work).
+export async function showTestPage(page, editor, paneName, fileName, html) {
+  const { writeFileSync } = await import('node:fs');
+  writeFileSync(path.join(editor.dataDir, 'html', fileName), html);
+  await page.evaluate(([name, url]) => {
+    const frame = document.querySelector(`iframe[name="${name}"]`);
+    frame.style.zIndex = '99';
+    frame.src = url;
+  }, [paneName, `${editor.address}pane/${paneName}/html/${fileName}`]);
+  const frame = pane(page, paneName);
+  await until(async () => frame.url().endsWith(fileName) && (await frame.evaluate(() => document.readyState)) === 'complete', fileName);
+  return frame;
+}
+
+// The text of the modal dialog now shown, or null.
+export async function modalText(page) {
+  const box = await page.$('#modal:not([hidden]) .modal');
+  return box ? (await box.$eval('p', (p) => p.textContent)) : null;
+}
+
+export async function answerModal(page, label) {
+  await page.click(`#modal .buttons button[data-result="${label}"]`);
+}
+
+export function isAlive(editor) {
+  return editor.process.exitCode === null && editor.process.signalCode === null;
+}
