@@ -578,13 +578,17 @@ void CSocket::readLocalAddress() {
 // ---- sending and receiving -------------------------------------------------------------------
 
 void CSocket::SendData(const SocketData& data) {
+    SendData(toBytes(data));
+}
+
+void CSocket::SendData(std::string_view bytes) {
     if (m_protocol == SocketProtocol::TCP && m_handle == -1)
         throw NumberedError(mss::err::WrongProtocolOrState,
                             "Wrong protocol or connection state for the requested transaction "
                             "or request.",
                             "CSocket.SendData");
     ensureSocket();
-    m_sendBuffer = toBytes(data);
+    m_sendBuffer.assign(bytes);
     m_sendOffset = 0;
     m_sendCompletePending = true;
     SendBufferedData();
@@ -635,17 +639,16 @@ void CSocket::SendBufferedData() {
 
 long CSocket::RecvToBuffer() {
     if (m_protocol == SocketProtocol::TCP) {
-        const std::size_t want = static_cast<std::size_t>(m_recvBufferSize);
-        const std::size_t old = m_recvBuffer.size();
-        m_recvBuffer.resize(old + want);
-        ssize_t n = ::recv(m_handle, m_recvBuffer.data() + old, want, 0);
-        const int error = errno;
-        m_recvBuffer.resize(old + (n > 0 ? static_cast<std::size_t>(n) : 0));
+        // Received into a scratch area first: growing the buffer itself would zero-fill
+        // the whole receive size on every call, whatever arrived.
+        m_scratch.resize(static_cast<std::size_t>(m_recvBufferSize));
+        ssize_t n = ::recv(m_handle, m_scratch.data(), m_scratch.size(), 0);
         if (n < 0) {
-            if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR)
+            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
                 return -1;
-            raiseNumber(mss::ErrorFromErrno(error), "CSocket.RecvToBuffer");
+            raiseErrno("CSocket.RecvToBuffer");
         }
+        m_recvBuffer.append(m_scratch.data(), static_cast<std::size_t>(n));
         return n;
     }
     std::string datagram(static_cast<std::size_t>(m_maxDatagram), '\0');

@@ -69,6 +69,10 @@ public:
 
     // Replaces the send buffer with `data` (it does not append) and starts sending.
     void SendData(const SocketData& data);
+    // Byte strings, copied straight into the send buffer (whose memory is kept for reuse).
+    void SendData(std::string_view bytes);
+    void SendData(const std::string& bytes) { SendData(std::string_view(bytes)); }
+    void SendData(const char* text) { SendData(std::string_view(text)); }
     // Takes bytes from the front of the receive buffer (all, or at most maxLen when > 0) and
     // converts them by `type`. An empty buffer leaves `data` unchanged.
     void GetData(SocketData& data, VarType type = VarType::String, std::int32_t maxLen = 0);
@@ -166,6 +170,7 @@ private:
     std::string m_sendBuffer;
     std::size_t m_sendOffset = 0; // bytes of m_sendBuffer already taken by the network
     std::string m_recvBuffer;
+    std::vector<char> m_scratch; // one receive's worth, kept between receives
     std::int32_t m_sendBufferSize = 0;
     std::int32_t m_recvBufferSize = 0;
     std::int32_t m_maxDatagram = 0;

@@ -26,7 +26,7 @@ struct ModuleState {
 };
 
 ModuleState& state() {
-    static ModuleState s;
+    thread_local ModuleState s; // one per logic thread: each loop routes its own sockets
     return s;
 }
 
