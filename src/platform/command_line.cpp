@@ -184,9 +184,9 @@ std::string programHelp(const std::string& program, const std::string& summary,
         }
     }
     out << "\nOptions:\n";
-    appendOptions(out, global);
-    out << "  -h, --help"
-        << "  show this help; with a command, that command's help\n";
+    auto withHelp = global;
+    withHelp.push_back({"help", "", "show this help; with a command, that command's help", 'h'});
+    appendOptions(out, withHelp);
     return out.str();
 }
 

@@ -1,0 +1,216 @@
+// The in-memory Host: applies each document operation to plain data and records it.
+#include "support/fake_host.h"
+
+#include <algorithm>
+
+namespace vellumite::testing {
+
+using nlohmann::json;
+using platform::DomError;
+
+FakeDocument& FakeDocument::form(const std::string& name,
+                                 const std::vector<std::pair<std::string, std::string>>& fields) {
+    if (!forms.contains(name))
+        formOrder.push_back(name);
+    auto& list = forms[name];
+    for (const auto& [field, value] : fields)
+        list.push_back(platform::FormElement{field, "text", value, false});
+    return *this;
+}
+
+platform::FormElement& FakeDocument::field(const std::string& formName, const std::string& name) {
+    auto it = forms.find(formName);
+    if (it == forms.end())
+        throw DomError("The page has no form \"" + formName + "\".");
+    for (auto& e : it->second)
+        if (e.name == name)
+            return e;
+    throw DomError("The form \"" + formName + "\" has no field \"" + name + "\".");
+}
+
+FakeHost::FakeHost(std::vector<std::string> paneNames, platform::EventLoop* loop)
+    : Host(paneNames), paneOrder(std::move(paneNames)), m_loop(loop) {}
+
+std::string FakeHost::key(const platform::DocPath& where) {
+    std::string k = where.pane;
+    for (int f : where.frames)
+        k += "/" + std::to_string(f);
+    return k;
+}
+
+platform::MsgResult FakeHost::msgBox(std::string_view text, std::string_view title,
+                                     platform::MsgButtons buttons) {
+    messages.push_back(FakeMessage{std::string(text), std::string(title), buttons});
+    if (!msgAnswers.empty()) {
+        auto answer = msgAnswers.front();
+        msgAnswers.pop_front();
+        return answer;
+    }
+    return buttons == platform::MsgButtons::YesNo ? platform::MsgResult::No
+                                                  : platform::MsgResult::Ok;
+}
+
+std::optional<std::string> FakeHost::inputBox(std::string_view prompt, std::string_view,
+                                              std::string_view) {
+    inputPrompts.emplace_back(prompt);
+    if (inputAnswers.empty())
+        return std::nullopt;
+    auto answer = inputAnswers.front();
+    inputAnswers.pop_front();
+    return answer;
+}
+
+std::optional<std::filesystem::path> FakeHost::openFileDialog(std::string_view, std::string_view) {
+    if (fileAnswers.empty())
+        return std::nullopt;
+    auto answer = fileAnswers.front();
+    fileAnswers.pop_front();
+    return answer;
+}
+
+void FakeHost::openWindow(const std::string& address, const std::string& windowName) {
+    openedWindows.emplace_back(address, windowName);
+}
+
+std::string FakeHost::previewAddress(std::string_view relativeOutputPath) const {
+    return "preview:" + std::string(relativeOutputPath);
+}
+
+void FakeHost::navigate(const platform::DocPath& where, const std::string& address) {
+    navigations.emplace_back(where, address);
+    doc(where).location = address;
+}
+
+std::string FakeHost::location(const platform::DocPath& where) const {
+    auto it = m_docs.find(key(where));
+    return it == m_docs.end() ? std::string() : it->second.location;
+}
+
+void FakeHost::setPaneOrder(const std::string& pane, bool front) {
+    paneOrder.erase(std::remove(paneOrder.begin(), paneOrder.end(), pane), paneOrder.end());
+    if (front)
+        paneOrder.push_back(pane);
+    else
+        paneOrder.insert(paneOrder.begin(), pane);
+}
+
+bool FakeHost::busy(const std::string& pane) const {
+    auto it = busyPanes.find(pane);
+    return it != busyPanes.end() && it->second;
+}
+
+bool FakeHost::waitUntilNotBusy(const std::string& pane,
+                                std::optional<std::chrono::milliseconds> timeout) {
+    if (!busy(pane))
+        return true;
+    if (!m_loop)
+        return false;
+    return m_loop->runUntil([&] { return !busy(pane); }, timeout);
+}
+
+json FakeHost::dom(const platform::DocPath& where, std::string_view op, json args, bool) {
+    domCalls.push_back(FakeDomCall{where, std::string(op), args});
+    FakeDocument& d = doc(where);
+
+    auto formName = [&]() -> std::string {
+        const json& f = args.at("form");
+        if (f.is_number_integer()) {
+            int index = f.get<int>();
+            if (index < 0 || index >= static_cast<int>(d.formOrder.size()))
+                throw DomError("The page has no form number " + std::to_string(index) + ".");
+            return d.formOrder[static_cast<std::size_t>(index)];
+        }
+        return f.get<std::string>();
+    };
+    auto field = [&]() -> platform::FormElement& {
+        return d.field(formName(), args.at("field").get<std::string>());
+    };
+    auto element = [&]() -> FakeElement& {
+        std::string name = args.at("element").get<std::string>();
+        auto it = d.elements.find(name);
+        if (it == d.elements.end())
+            throw DomError("The page has no element \"" + name + "\".");
+        return it->second;
+    };
+    auto value = [&] { return args.at("value").get<std::string>(); };
+
+    if (op == "getValue")
+        return field().value;
+    if (op == "setValue") {
+        field().value = value();
+        return nullptr;
+    }
+    if (op == "getChecked")
+        return field().checked;
+    if (op == "setChecked") {
+        field().checked = args.at("checked").get<bool>();
+        return nullptr;
+    }
+    if (op == "formElements") {
+        json out = json::array();
+        std::string name = formName();
+        if (!d.forms.contains(name))
+            throw DomError("The page has no form \"" + name + "\".");
+        for (const auto& e : d.forms[name])
+            out.push_back(
+                {{"name", e.name}, {"type", e.type}, {"value", e.value}, {"checked", e.checked}});
+        return out;
+    }
+    if (op == "resetForm") {
+        std::string name = formName();
+        if (!d.forms.contains(name))
+            throw DomError("The page has no form \"" + name + "\".");
+        for (auto& e : d.forms[name]) {
+            e.value.clear();
+            e.checked = false;
+        }
+        return nullptr;
+    }
+    if (op == "formCount")
+        return static_cast<int>(d.formOrder.size());
+    if (op == "hasElement")
+        return d.elements.contains(args.at("element").get<std::string>());
+    if (op == "setClass") {
+        element().className = value();
+        return nullptr;
+    }
+    if (op == "setText") {
+        element().text = value();
+        return nullptr;
+    }
+    if (op == "setHtml") {
+        element().html = value();
+        return nullptr;
+    }
+    if (op == "setAttribute") {
+        element().attributes[args.at("attribute").get<std::string>()] = value();
+        return nullptr;
+    }
+    if (op == "setBodyHtml") {
+        d.bodyHtml = value();
+        return nullptr;
+    }
+    if (op == "scrollIntoView" || op == "focus") {
+        element();
+        return nullptr;
+    }
+    if (op == "getSelection")
+        return {{"text", d.selection.text}, {"parentName", d.selection.parentName}};
+    if (op == "replaceSelection" || op == "replaceSavedSelection") {
+        d.selection.text = value();
+        return nullptr;
+    }
+    if (op == "saveSelection")
+        return 1;
+    if (op == "setStyleRule") {
+        d.styleRules[std::to_string(args.at("sheet").get<int>()) + "/" +
+                     std::to_string(args.at("rule").get<int>()) + "/" +
+                     args.at("property").get<std::string>()] = value();
+        return nullptr;
+    }
+    if (op == "styleSheetText")
+        return d.styleSheetTexts[args.at("sheet").get<int>()];
+    throw DomError("unknown page operation " + std::string(op));
+}
+
+} // namespace vellumite::testing

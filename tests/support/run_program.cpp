@@ -1,0 +1,25 @@
+// popen-based runner for the program under test.
+#include "support/run_program.h"
+
+#include <array>
+#include <cstdio>
+#include <sys/wait.h>
+
+namespace testing_support {
+
+ProgramRun runVellumite(const std::string& args) {
+    std::string command = std::string(VELLUMITE_BINARY) + " " + args + " 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return {};
+    ProgramRun run;
+    std::array<char, 4096> buf;
+    std::size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), pipe)) > 0)
+        run.output.append(buf.data(), n);
+    int status = ::pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+} // namespace testing_support

@@ -1,0 +1,16 @@
+// Runs the vellumite program built with the tests and captures what it prints.
+#pragma once
+
+#include <string>
+
+namespace testing_support {
+
+struct ProgramRun {
+    int status = -1;    // exit status, -1 when it did not exit normally
+    std::string output; // stdout and stderr together
+};
+
+// `args` is passed through the shell: quote paths that may hold blanks.
+ProgramRun runVellumite(const std::string& args);
+
+} // namespace testing_support
