@@ -248,12 +248,7 @@ void CSocket::OnReadiness(short revents) {
 
 void CSocket::PostSocketEvent(int kind, int error) {
     if (error >= 1) {
-        m_state = SocketState::Error;
-        try {
-            DestroySocket();
-        } catch (const NumberedError&) {
-        }
-        raiseError(error, "");
+        failWith(error, "");
         return;
     }
     std::weak_ptr<int> token = m_lifetime;
@@ -279,12 +274,7 @@ void CSocket::PostSocketEvent(int kind, int error) {
             try {
                 SendBufferedData();
             } catch (const NumberedError& e) {
-                m_state = SocketState::Error;
-                try {
-                    DestroySocket();
-                } catch (const NumberedError&) {
-                }
-                raiseError(e.number(), e.source());
+                failWith(e.number(), e.source());
             }
         } else if (m_sendCompletePending) {
             m_sendCompletePending = false;
@@ -374,12 +364,7 @@ void CSocket::PostGetHostEvent(std::int32_t requestId, int error, const std::str
         return;
     m_requestId = 0;
     if (error != 0) {
-        m_state = SocketState::Error;
-        try {
-            DestroySocket();
-        } catch (const NumberedError&) {
-        }
-        raiseError(error, "");
+        failWith(error, "");
         return;
     }
     m_state = SocketState::HostResolved;
@@ -394,13 +379,18 @@ void CSocket::PostGetHostEvent(std::int32_t requestId, int error, const std::str
         else if (m_sendOffset < m_sendBuffer.size() || m_sendCompletePending)
             SendBufferedData();
     } catch (const NumberedError& e) {
-        m_state = SocketState::Error;
-        try {
-            DestroySocket();
-        } catch (const NumberedError&) {
-        }
-        raiseError(e.number(), source);
+        failWith(e.number(), source);
     }
+}
+
+void CSocket::failWith(int number, const std::string& source) {
+    m_state = SocketState::Error;
+    try {
+        DestroySocket();
+    } catch (const NumberedError&) {
+        // The socket is unusable either way; the error being reported is the one that counts.
+    }
+    raiseError(number, source);
 }
 
 void CSocket::raiseError(int number, const std::string& source) {

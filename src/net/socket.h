@@ -146,6 +146,8 @@ private:
     void handleAccept();
     void handleConnected();
     void handlePeerClose();
+    // State 9, the socket destroyed, then OnError.
+    void failWith(int number, const std::string& source);
     void raiseError(int number, const std::string& source);
     void takeBytes(std::string& out, std::int32_t maxLen, bool remove);
     void readLocalAddress();
