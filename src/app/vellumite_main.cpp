@@ -1,4 +1,5 @@
 // The editor's entry point: parses the command line and runs one command.
+#include "generator/site_generator.h"
 #include "platform/command_line.h"
 #include "platform/database.h"
 #include "platform/numbers.h"
@@ -46,6 +47,13 @@ const std::vector<CommandSpec> kCommands = {
      0,
      0,
      "Creates the app folder on first start."},
+    {"preview",
+     "SITE",
+     "generate a site's pages into html/output of the app folder",
+     {},
+     1,
+     1,
+     "SITE is the site's name or its number, as `vellumite sites` lists them."},
 };
 
 // A failure that ends the program with exit status 1 and this one-line reason.
@@ -97,6 +105,39 @@ int runEditorCommand(const ParsedCommandLine& cl) {
     return vellumite::runEditor(options);
 }
 
+// A site by its name (compared as the database compares names) or else by its number.
+std::int32_t findSite(platform::Database& db, const std::string& site) {
+    auto byTitle =
+        db.openRecordset("SELECT LogID FROM VellumiteLog WHERE LogTitle=? ORDER BY LogID", {site});
+    if (!byTitle.eof())
+        return vellumite::readInt(byTitle["LogID"]);
+    bool numeric = !site.empty() && site.find_first_not_of("0123456789") == std::string::npos;
+    if (numeric) {
+        std::int32_t id = platform::clampToInt32(platform::leadingNumber(site));
+        if (!db.openRecordset("SELECT LogID FROM VellumiteLog WHERE LogID=?", {id}).eof())
+            return id;
+    }
+    throw Failure{"there is no site named or numbered \"" + site + "\" (see `vellumite sites`)"};
+}
+
+int runPreview(const ParsedCommandLine& cl) {
+    fs::path folder = appFolderFrom(cl);
+    auto db = platform::Database::open((folder / "vellumite.db").string());
+    std::int32_t logId = findSite(db, cl.args.at(0));
+    try {
+        vellumite::GeneratorOptions options;
+        options.appFolder = folder;
+        auto files = vellumite::generatePreview(db, logId, options);
+        fs::path index = folder / "html" / "output" / "index.html";
+        std::cout << files.size() << " files written (" << vellumite::totalLength(files)
+                  << " bytes)\n"
+                  << index.string() << "\n";
+        return 0;
+    } catch (const vellumite::GeneratorError& e) {
+        throw Failure{e.what()};
+    }
+}
+
 int runCommand(const ParsedCommandLine& cl) {
     if (cl.flag("version")) {
         std::cout << "vellumite " << VELLUMITE_VERSION << "\n";
@@ -104,6 +145,8 @@ int runCommand(const ParsedCommandLine& cl) {
     }
     if (cl.command == "sites")
         return runSites(cl);
+    if (cl.command == "preview")
+        return runPreview(cl);
     return runEditorCommand(cl);
 }
 

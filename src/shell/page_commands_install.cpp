@@ -1,4 +1,5 @@
 // The one place where each finished operation is plugged into the command tables.
+#include "generator/generator_commands.h"
 #include "shell/page_commands.h"
 
 namespace vellumite {
@@ -7,6 +8,11 @@ CommandHandlers installCommandHandlers() {
     CommandHandlers h = notAvailableHandlers();
     // Each subsystem assigns its operations here as it is built, e.g.:
     //   h.postNew = subPostNew;
+    // Preview shows the template screen through whatever handler serves it when it runs.
+    h.preview = [](CommandContext& ctx) {
+        subPreview(ctx, installCommandHandlers().showTemplateSelect);
+    };
+    h.showArchives = subShowArchives;
     return h;
 }
 

@@ -1,0 +1,27 @@
+// Plain text replacement: the literal, case-sensitive, every-occurrence replace that page
+// templates are filled with.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Replaces every occurrence of `what` in `text`, scanning left to right and never re-reading
+// inserted text. An empty `what` changes nothing. Returns the number of replacements.
+std::size_t replaceAll(std::string& text, std::string_view what, std::string_view with);
+
+// The same on a copy.
+std::string replacedAll(std::string_view text, std::string_view what, std::string_view with);
+
+// Offset of the first occurrence of `what` at or after `from`, or npos.
+std::size_t findText(std::string_view text, std::string_view what, std::size_t from = 0);
+
+} // namespace platform
+
+namespace platform {
+
+// The text with &, <, > and " written as character references, for text put into a page.
+std::string htmlEscape(std::string_view text);
+
+} // namespace platform

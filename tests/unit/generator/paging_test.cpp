@@ -1,0 +1,91 @@
+#include "generator/paging.h"
+#include "generator/site_page.h"
+
+#include <gtest/gtest.h>
+
+using namespace vellumite;
+
+TEST(Paging, ItemPageCountIsAtLeastOne) {
+    struct Case {
+        std::size_t posts;
+        std::int32_t perPage, total, pages;
+    } cases[] = {
+        {40, 10, 15, 2}, {0, 10, 15, 1},  {5, 10, 15, 1}, {30, 10, 5, 1},
+        {20, 10, 30, 2}, {21, 10, 30, 3}, {3, 0, 0, 1},   {3, 0, 3, 3},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(itemPageCount(c.posts, itemPaging(c.perPage, c.total)), c.pages)
+            << c.posts << " " << c.perPage << " " << c.total;
+}
+
+TEST(Paging, SlicesAndShownPosts) {
+    EXPECT_EQ(pageSlice(2, 10, 15).first, 10u);
+    EXPECT_EQ(pageSlice(2, 10, 15).count, 5u);
+    EXPECT_EQ(pageSlice(3, 10, 15).count, 0u);
+    EXPECT_EQ(shownPosts(5, 3, false), (std::vector<std::size_t>{0, 1, 2}));
+    EXPECT_EQ(shownPosts(5, 3, true), (std::vector<std::size_t>{2, 1, 0}));
+    EXPECT_EQ(shownPosts(2, 3, true), (std::vector<std::size_t>{1, 0}));
+    EXPECT_EQ(itemPageOf(11, itemPaging(10, 40)), 2);
+    EXPECT_EQ(itemPageOf(10, itemPaging(10, 40)), 1);
+}
+
+TEST(Paging, CategoryPagesAddAFileAfterAFullLastPage) {
+    EXPECT_EQ(categoryPageCount(0, 10), 0);
+    EXPECT_EQ(categoryPageFiles(0, 10), 1);
+    EXPECT_EQ(categoryPageCount(10, 10), 1);
+    EXPECT_EQ(categoryPageFiles(10, 10), 2);
+    EXPECT_EQ(categoryPageCount(11, 10), 2);
+    EXPECT_EQ(categoryPageFiles(11, 10), 2);
+}
+
+TEST(Paging, StartAndEndNeedTotalBeyondThePage) {
+    ItemPaging p = itemPaging(10, 15);
+    auto nav = itemPageNavigation(1, 2, 0, p);
+    EXPECT_EQ(nav.endBlock, "<a href=item2.html> End </a>|");
+    EXPECT_EQ(nav.startBlock, "");
+    nav = itemPageNavigation(2, 2, 2, itemPaging(10, 11)); // 11 < 2 + 10
+    EXPECT_EQ(nav.startBlock, "");
+    EXPECT_EQ(nav.prevSet, "<a href=item1.html>Previous</a> |");
+}
+
+TEST(SitePage, CopyrightLine) {
+    EXPECT_EQ(copyrightLine("", 2020, 2025), "");
+    EXPECT_EQ(copyrightLine("Ann Lee", 2020, 2025), "Copyright 2020-2025 Ann Lee");
+    EXPECT_EQ(copyrightLine("Ann Lee", 2025, 2025), "Copyright 2025 Ann Lee");
+}
+
+TEST(SitePage, ImageBaseAndThumbnails) {
+    struct Case {
+        const char* url;
+        const char* base;
+    } bases[] = {
+        {"http://x.org", "http://x.org"},
+        {"http://x.org/", "http://x.org"},
+        {"http://x.org/blog/index.html", "http://x.org/blog"},
+        {"http://x.org/blog", "http://x.org/blog"},
+        {"https://x.org", "https://x.org"}, // the scheme's "//" is not a path
+        {"", ""},
+    };
+    for (const auto& c : bases)
+        EXPECT_EQ(imageBase(c.url), c.base) << c.url;
+
+    EXPECT_EQ(thumbnailTag("", "http://x.org"), "");
+    EXPECT_EQ(thumbnailTag("a.png,10,20,False", "http://x.org/"),
+              "<BR><BR><img src=\"http://x.org/a.png\" width=10 height=20><BR>");
+    EXPECT_EQ(thumbnailTag("/i/a.png,10,20,x,True", "http://x.org"),
+              "<img src=\"http://x.org/i/a.png\" width=40px height=40px "
+              "onmouseup=javascript:popupimage('http://x.org/i/a.png','10','20')>");
+    EXPECT_EQ(thumbnailTag("a.png", "http://x.org"),
+              "<BR><BR><img src=\"http://x.org/a.png\" width= height=><BR>");
+}
+
+TEST(SitePage, MarkersWithoutTheirClosingOneAreNamed) {
+    EXPECT_FALSE(itemTemplate("none", kLinkList));
+    EXPECT_EQ(*itemTemplate("a<UserLinkList>x</UserLinkList>", kLinkList), "x");
+    try {
+        itemTemplate("a<UserLinkList>x", kLinkList);
+        FAIL() << "no error";
+    } catch (const GeneratorError& e) {
+        EXPECT_NE(std::string(e.what()).find("</UserLinkList>"), std::string::npos);
+    }
+}

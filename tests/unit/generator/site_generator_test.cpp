@@ -1,0 +1,261 @@
+#include "editor/external_body.h"
+#include "generator/site_generator.h"
+#include "generator_fixture.h"
+
+#include <gtest/gtest.h>
+
+using namespace vellumite;
+using generator_tests::lineAfter;
+using generator_tests::SiteFixture;
+using generator_tests::titlesOn;
+
+namespace {
+
+std::string numbered(int from, int to) {
+    std::string s;
+    for (int i = from; i <= to; ++i)
+        s += (s.empty() ? "p" : " p") + std::to_string(i);
+    return s;
+}
+
+} // namespace
+
+TEST(MainPages, TenPerPageFifteenInAllOfFortyPosts) {
+    SiteFixture f;
+    auto site = f.addSite(generator_tests::kProbeTemplate, 10, 15);
+    f.addPosts(site, 40);
+    SiteGenerator gen(f.db, site, f.options());
+    ASSERT_EQ(gen.itemPageCount(), 2);
+    auto files = gen.generateMainPages(true, true);
+
+    ASSERT_EQ(files.size(), 3u);
+    EXPECT_EQ(titlesOn(f.page("index.html")), numbered(1, 10));
+    EXPECT_EQ(titlesOn(f.page("item1.html")), numbered(1, 10));
+    EXPECT_EQ(titlesOn(f.page("item2.html")), numbered(11, 15));
+
+    EXPECT_EQ(lineAfter(f.page("index.html"), "mid="),
+              "  <a href=item1.html>1</a>|  <a href=item2.html>2</a>|");
+    EXPECT_EQ(lineAfter(f.page("item1.html"), "mid="), " 1|  <a href=item2.html>2</a>|");
+    EXPECT_EQ(lineAfter(f.page("item2.html"), "mid="), "  <a href=item1.html>1</a>| 2|");
+    EXPECT_EQ(lineAfter(f.page("item1.html"), "next="), "<a href=item2.html>Next</a>");
+    EXPECT_EQ(lineAfter(f.page("item1.html"), "prev="), "");
+    EXPECT_EQ(lineAfter(f.page("item2.html"), "next="), "");
+    EXPECT_EQ(lineAfter(f.page("item2.html"), "prev="), "<a href=item1.html>Previous</a> |");
+    EXPECT_EQ(lineAfter(f.page("item1.html"), "end="), "<a href=item2.html> End </a>|");
+    EXPECT_EQ(lineAfter(f.page("item2.html"), "start="), "<a href=item1.html> Start </a>|");
+    EXPECT_EQ(lineAfter(f.page("item2.html"), "mode="), "");
+
+    // The reported lengths are the bytes written.
+    for (const GeneratedFile& file : files)
+        EXPECT_EQ(file.length, f.page(file.name).size()) << file.name;
+}
+
+TEST(MainPages, AscendingOrderShowsTheNewestTOldestFirst) {
+    SiteFixture f;
+    auto site = f.addSite(generator_tests::kProbeTemplate, 10, 15, /*ascending=*/true);
+    f.addPosts(site, 40);
+    SiteGenerator gen(f.db, site, f.options());
+    gen.generateMainPages(false, false);
+    EXPECT_EQ(titlesOn(f.page("item1.html")), "p15 p14 p13 p12 p11 p10 p9 p8 p7 p6");
+    EXPECT_EQ(titlesOn(f.page("item2.html")), "p5 p4 p3 p2 p1");
+}
+
+TEST(MainPages, StartAndEndStayEmptyWhenTotalFitsOnePage) {
+    for (int total : {5, 10}) {
+        SiteFixture f;
+        auto site = f.addSite(generator_tests::kProbeTemplate, 10, total);
+        f.addPosts(site, 30);
+        SiteGenerator gen(f.db, site, f.options());
+        gen.generateMainPages(true, true);
+        for (const char* page : {"index.html", "item1.html"}) {
+            EXPECT_EQ(lineAfter(f.page(page), "start="), "") << total;
+            EXPECT_EQ(lineAfter(f.page(page), "end="), "") << total;
+            EXPECT_EQ(lineAfter(f.page(page), "mid="), "") << total;
+        }
+        EXPECT_FALSE(f.exists("item2.html"));
+    }
+}
+
+TEST(MainPages, ZeroPerPageOrTotalCountsAsOne) {
+    SiteFixture f;
+    auto site = f.addSite(generator_tests::kProbeTemplate, 0, 0);
+    f.addPosts(site, 3);
+    SiteGenerator gen(f.db, site, f.options());
+    EXPECT_EQ(gen.itemPageCount(), 1);
+    gen.generateMainPages(true, true);
+    EXPECT_EQ(titlesOn(f.page("item1.html")), "p1");
+
+    f.set(site, "TotalPublishPosts", 3);
+    SiteGenerator again(f.db, site, f.options());
+    EXPECT_EQ(again.itemPageCount(), 3);
+}
+
+TEST(MainPages, TemplateWithoutPostBlockOrStartingWithItHasNoBlocks) {
+    for (std::string html : {std::string("<p><$VellumiteLogTitle$></p>"),
+                             std::string("<VellumitePostBlock>[<$VellumitePostTitle$>]"
+                                         "</VellumitePostBlock><$VellumiteLogTitle$>")}) {
+        SiteFixture f;
+        auto site = f.addSite(html);
+        f.addPosts(site, 3);
+        SiteGenerator gen(f.db, site, f.options());
+        gen.generateMainPages(true, true);
+        EXPECT_EQ(f.page("index.html").find("p1"), std::string::npos) << html;
+        EXPECT_NE(f.page("index.html").find("Site"), std::string::npos);
+        // Category and archive pages cannot do without the block: a clear error.
+        if (html.starts_with("<p>")) {
+            f.addCategory(site, "c");
+            SiteGenerator withCategory(f.db, site, f.options());
+            EXPECT_THROW(withCategory.generateAllCategoryPages(false), GeneratorError);
+            EXPECT_THROW(withCategory.generateArchive(false), GeneratorError);
+        }
+    }
+}
+
+TEST(MainPages, SiteWithoutPostsShowsOneEmptyBlock) {
+    SiteFixture f;
+    auto site = f.addSite("x<VellumitePostBlock>[<$VellumitePostID$>|<$VellumitePostDateStamp$>]"
+                          "</VellumitePostBlock>");
+    f.set(site, "showDate", true);
+    SiteGenerator gen(f.db, site, f.options());
+    gen.generateMainPages(true, true);
+    EXPECT_EQ(f.page("index.html"), "x<VellumitePostBlock>[| ]</VellumitePostBlock>");
+}
+
+TEST(MainPages, KeywordsAndDateStampAndContactTags) {
+    SiteFixture f;
+    auto site = f.addSite("<$VellumiteSearchTerms$>|<$VellumiteContactEmail$>|<$VellumiteID$>|"
+                          "x<VellumitePostBlock><$VellumitePostDateStamp$></VellumitePostBlock>");
+    f.addPost(site, "a", "2024-03-04", "05:06:07");
+    SiteGenerator plain(f.db, site, f.options());
+    plain.generatePage(1, "index.html", 1, 0, false);
+    EXPECT_EQ(f.page("index.html"), "||5|x<VellumitePostBlock></VellumitePostBlock>");
+
+    f.set(site, "logsearchterms", "tea \"green\"");
+    f.set(site, "contactemail", "me@x.org");
+    f.set(site, "showDate", true);
+    f.set(site, "LogServerID", nullptr);
+    SiteGenerator filled(f.db, site, f.options());
+    filled.generatePage(1, "index.html", 1, 0, false);
+    EXPECT_EQ(f.page("index.html"),
+              "<meta name=\"keywords\" content=\"tea &quot;green&quot;\">|me@x.org|0|"
+              "x<VellumitePostBlock>2024-03-04 05:06:07</VellumitePostBlock>");
+}
+
+TEST(MainPages, HighlightOnTheEleventhPostLinksToTheSecondItemPage) {
+    SiteFixture f;
+    auto site = f.addSite(generator_tests::kProbeTemplate, 10, 40);
+    f.addPosts(site, 10);
+    auto eleventh = f.addPost(site, "<b>Eleven</b>", "2023-06-01", "12:00:00", {}, true);
+    SiteGenerator gen(f.db, site, f.options());
+    gen.generatePage(1, "index.html", gen.itemPageCount(), 0, false);
+    EXPECT_EQ(lineAfter(f.page("index.html"), "<UserHighlightList>"),
+              "{<a href=item2.html#" + std::to_string(eleventh) +
+                  ">Eleven</a>}</UserHighlightList>");
+}
+
+TEST(MainPages, LinksOpenInANewWindowOnlyWhenAsked) {
+    SiteFixture f;
+    auto site = f.addSite(generator_tests::kProbeTemplate);
+    f.db.execute("INSERT INTO VellumiteLinks (LogID, linktext, linkurl, newwindow) VALUES "
+                 "(?, 'A', 'http://a', -1), (?, 'B', 'http://b', NULL), (?, 'C', 'http://c', 0)",
+                 {site, site, site});
+    SiteGenerator gen(f.db, site, f.options());
+    gen.generatePage(1, "index.html", 1, 0, false);
+    EXPECT_EQ(lineAfter(f.page("index.html"), "<UserLinkList>"),
+              "{<a href=http://a target='VLopen'>A</a>}{<a href=http://b target=_self>B</a>}"
+              "{<a href=http://c target=_self>C</a>}</UserLinkList>");
+    EXPECT_EQ(lineAfter(f.page("index.html"), "gw="), "<$GlintwatchPageTitle$>");
+}
+
+TEST(MainPages, DraftsNeverReachAPage) {
+    SiteFixture f;
+    auto site = f.addSite(generator_tests::kProbeTemplate, 10, 40);
+    auto cat = f.addCategory(site, "c");
+    f.addPost(site, "shown", "2024-01-02", "12:00:00", cat);
+    f.addPost(site, "draft", "2024-01-03", "12:00:00", cat, false, /*publishPage=*/0);
+    SiteGenerator gen(f.db, site, f.options());
+    EXPECT_EQ(gen.itemPageCount(), 1);
+    gen.generateMainPages(true, true);
+    gen.generateAllCategoryPages(true);
+    EXPECT_EQ(titlesOn(f.page("item1.html")), "shown");
+    EXPECT_EQ(titlesOn(f.page("cat" + std::to_string(cat) + "-1.html")), "shown");
+}
+
+TEST(MainPages, ImagePathsAreRewrittenOnlyWhenAsked) {
+    SiteFixture f;
+    auto site = f.addSite("<img src=\"images/a.png\"><img src=\"/images/b.png\">"
+                          "<a onclick=\"show('/images/c.png')\">");
+    SiteGenerator gen(f.db, site, f.options());
+    gen.generatePage(1, "index.html", 1, 0, true);
+    gen.generatePage(1, "item1.html", 1, 1, false);
+    EXPECT_EQ(f.page("index.html"),
+              "<img src=\"http://x.org/images/a.png\"><img src=\"http://x.org/images/b.png\">"
+              "<a onclick=\"show('http://x.org/images/c.png')\">");
+    EXPECT_EQ(f.page("item1.html"), "<img src=\"images/a.png\"><img src=\"/images/b.png\">"
+                                    "<a onclick=\"show('/images/c.png')\">");
+}
+
+TEST(MainPages, ExternalPostBodyIsReadFromItsDocument) {
+    SiteFixture f;
+    auto site = f.addSite("x<VellumitePostBlock>[<$VellumitePostBody$>]</VellumitePostBlock>");
+    auto post = f.addPost(site, "w", "2024-01-01");
+    f.db.execute("UPDATE VellumitePosts SET posttext='<!External Element>' WHERE postID=?", {post});
+    EXPECT_THROW(SiteGenerator(f.db, site, f.options()), GeneratorError); // no document yet
+    std::filesystem::create_directories(f.dir / "external");
+    platform::files::writeFileAtomic(externalDocumentPath(f.dir.path(), site, post),
+                                     "<html><body lang=EN>\r\n<p class=MsoNormal>Hi there</p>\r\n"
+                                     "</body></html>\r\n");
+    SiteGenerator gen(f.db, site, f.options());
+    gen.generatePage(1, "index.html", 1, 0, false);
+    EXPECT_EQ(f.page("index.html"),
+              "x<VellumitePostBlock>[\n<p>Hi there</p>]</VellumitePostBlock>");
+}
+
+TEST(Preview, RefusesASiteWithoutTemplateAndUnknownTemplates) {
+    SiteFixture f;
+    auto site = f.addSite();
+    f.set(site, "UseDesignerTemplate", 0);
+    try {
+        generatePreview(f.db, site, f.options());
+        FAIL() << "no error";
+    } catch (const GeneratorError& e) {
+        EXPECT_STREQ(e.what(), kNoTemplateMessage);
+    }
+    f.set(site, "UseDesignerTemplate", 99);
+    EXPECT_THROW(generatePreview(f.db, site, f.options()), GeneratorError);
+    EXPECT_THROW(generatePreview(f.db, 12345, f.options()), GeneratorError);
+    EXPECT_FALSE(f.exists("index.html"));
+}
+
+TEST(Preview, TemplateWithoutPostBlockStopsBeforeAnyPageIsWritten) {
+    SiteFixture f;
+    auto site = f.addSite("<p>no block</p>");
+    f.addCategory(site, "c");
+    EXPECT_THROW(generatePreview(f.db, site, f.options()), GeneratorError);
+    EXPECT_FALSE(f.exists("index.html"));
+
+    SiteFixture g; // an opening marker without its closing one
+    auto broken = g.addSite("x<VellumitePostBlock>[<$VellumitePostTitle$>]");
+    g.addCategory(broken, "c");
+    try {
+        generatePreview(g.db, broken, g.options());
+        FAIL() << "no error";
+    } catch (const GeneratorError& e) {
+        EXPECT_NE(std::string(e.what()).find("</VellumitePostBlock>"), std::string::npos);
+    }
+}
+
+TEST(Preview, WritesMainItemAndCategoryPagesInOrder) {
+    SiteFixture f;
+    auto site = f.addSite(generator_tests::kProbeTemplate, 2, 4);
+    auto a = f.addCategory(site, "A");
+    auto b = f.addCategory(site, "B");
+    f.addPosts(site, 3, a);
+    auto files = generatePreview(f.db, site, f.options());
+    std::vector<std::string> names;
+    for (const auto& file : files)
+        names.push_back(file.name);
+    std::string ca = "cat" + std::to_string(a), cb = "cat" + std::to_string(b);
+    EXPECT_EQ(names, (std::vector<std::string>{"index.html", "item1.html", "item2.html",
+                                               ca + "-1.html", ca + "-2.html", cb + "-1.html"}));
+}
