@@ -1,0 +1,14 @@
+// The numbered error the net classes raise.
+#include "net/numbered_error.h"
+
+namespace vellumite {
+
+NumberedError::NumberedError(int number, std::string description, std::string source)
+    : m_number(number), m_description(std::move(description)), m_source(std::move(source)),
+      m_what(m_description + " (" + std::to_string(m_number) + ")") {}
+
+std::string to_string(const NumberedError& error) {
+    return error.what();
+}
+
+} // namespace vellumite

@@ -1,0 +1,30 @@
+// The numbered error the net classes raise: a number, a fixed description and a "Class.Member"
+// source.
+#pragma once
+
+#include <exception>
+#include <string>
+
+namespace vellumite {
+
+class NumberedError : public std::exception {
+public:
+    NumberedError(int number, std::string description, std::string source);
+
+    int number() const { return m_number; }
+    const std::string& description() const { return m_description; }
+    const std::string& source() const { return m_source; }
+    // "description (number)"
+    const char* what() const noexcept override { return m_what.c_str(); }
+
+private:
+    int m_number;
+    std::string m_description;
+    std::string m_source;
+    std::string m_what;
+};
+
+// "description (number)", the form errors are printed in.
+std::string to_string(const NumberedError& error);
+
+} // namespace vellumite
