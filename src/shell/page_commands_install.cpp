@@ -1,4 +1,5 @@
 // The one place where each finished operation is plugged into the command tables.
+#include "editor/editor_commands.h"
 #include "generator/generator_commands.h"
 #include "shell/page_commands.h"
 #include "shell/password_dialog.h"
@@ -34,6 +35,7 @@ CommandHandlers installCommandHandlers() {
     h.saveTitles = subSaveTitles;
     h.saveRecentSettings = subSaveRecentSettings;
     h.viewUserSite = subViewUserSite;
+    installEditorCommands(h); // after showArchives, which deleting from the archive shows
     return h;
 }
 

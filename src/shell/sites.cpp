@@ -1,16 +1,13 @@
 // Site list, create, open with the password prompt, and delete of the open site.
 #include "shell/sites.h"
 
-#include "editor/strip_tags.h"
-#include "platform/files.h"
+#include "editor/fill_engine.h"
+#include "editor/page_text.h"
 #include "platform/text.h"
 #include "shell/mod_encrypt.h"
-#include "shell/page_files.h"
 #include "shell/panes.h"
 #include "store/readers.h"
 #include "store/site_rows.h"
-
-#include <stdexcept>
 
 namespace vellumite {
 
@@ -31,7 +28,7 @@ bool isBlank(std::string_view name) {
 // "$logId$" stays as typed; the title is shown as text, never as markup of the page.
 std::string listEntry(std::string entry, std::int32_t logId, std::string_view title) {
     platform::replaceAll(entry, "$logId$", std::to_string(logId));
-    platform::replaceAll(entry, "$logName$", platform::htmlEscape(StripTags(title)));
+    platform::replaceAll(entry, "$logName$", listText(title));
     return entry;
 }
 
@@ -39,12 +36,12 @@ std::string listEntry(std::string entry, std::int32_t logId, std::string_view ti
 
 void subBuildLogList(CommandContext& ctx) {
     AppState& app = ctx.app;
-    std::string page = readEditorTemplate(app, "template-openlog.html");
+    std::string page = readEditorTemplate(app.appFolder, "template-openlog.html");
     const std::size_t open = page.find(kListOpen);
     const std::size_t close =
         open == std::string::npos ? std::string::npos : page.find(kListClose, open);
     if (close == std::string::npos)
-        throw std::runtime_error("The page template template-openlog.html has no <logList> block.");
+        throw TemplateError("The page template template-openlog.html has no <logList> block.");
     const std::size_t end = close + kListClose.size();
     const std::string block = page.substr(open, end - open);
 
@@ -53,7 +50,7 @@ void subBuildLogList(CommandContext& ctx) {
     for (; !rs.eof(); rs.moveNext())
         entries += listEntry(block, readInt(rs["LogID"]), readText(rs["LogTitle"]));
     page.replace(open, end - open, entries);
-    writeEditorPage(app, "logList.html", page);
+    writeEditorPage(app.appFolder, "logList.html", page);
 }
 
 void subCreateLog(CommandContext& ctx, const CommandHandler& showTemplateSelect) {

@@ -1,9 +1,9 @@
 // Filling the settings page from the site row, and storing its forms back into the row.
 #include "store/settings_screen.h"
 
+#include "editor/fill_engine.h"
 #include "platform/numbers.h"
 #include "platform/text.h"
-#include "shell/page_files.h"
 #include "shell/panes.h"
 #include "store/readers.h"
 
@@ -151,7 +151,7 @@ bool settingsComplete(AppState& app) {
 
 void subShowSetup(CommandContext& ctx, const CommandHandler& buildCategoryPage) {
     AppState& app = ctx.app;
-    std::string page = readEditorTemplate(app, "template-setup.html");
+    std::string page = readEditorTemplate(app.appFolder, "template-setup.html");
     // Every value is put into the page as text: stored settings never become its markup, and
     // a value that looks like a tag is not filled in by a later step.
     platform::replaceAll(page, "<$vellumitetitle$>", platform::htmlEscape(app.displayTitle));
@@ -167,7 +167,7 @@ void subShowSetup(CommandContext& ctx, const CommandHandler& buildCategoryPage) 
     const platform::Value serverId = rs["LogServerID"];
     platform::replaceAll(page, "<$VellumiteSiteSetup$>",
                          directoryEntry(readText(serverId).empty() ? 0 : readInt(serverId)));
-    writeEditorPage(app, "setup.html", page);
+    writeEditorPage(app.appFolder, "setup.html", page);
     showPane(app, pane::Setup, app.htmlFile("setup.html"));
     // The category frame is built last, so that the settings are on screen whatever it does.
     if (buildCategoryPage) {
