@@ -1,6 +1,8 @@
 // Password scrambling: key stream rotation, xor rounds, length byte, random tail, hexadecimal.
 #include "shell/mod_encrypt.h"
 
+#include "platform/numbers.h"
+
 #include <memory>
 #include <random>
 #include <stdexcept>
@@ -37,16 +39,6 @@ void xorRounds(std::string& work, const std::string& stream, int rounds, bool ba
     }
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 RandomBetween systemRandom() {
     // Seeded afresh for each call: two passwords scrambled in the same instant still differ.
     auto engine = std::make_shared<std::mt19937>(std::random_device{}());
@@ -79,7 +71,7 @@ std::string hexDecode(std::string_view hex, const HexErrorReport& report) {
         int value = 0;
         bool valid = true;
         for (char c : digits) {
-            int d = hexDigit(c);
+            int d = platform::hexDigitValue(c);
             if (d < 0) {
                 valid = false;
                 break;

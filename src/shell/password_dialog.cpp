@@ -30,7 +30,8 @@ platform::Form& passwordForm(AppState& app) {
     form.add("txtNewPass", ControlKind::Password);
     form.add("lblConfirm", ControlKind::Label, {{"text", "Type it again"}});
     form.add("txtNewPassConfirm", ControlKind::Password);
-    form.add("cmdSetPassword", ControlKind::Button, {{"text", "Set password"}, {"row", 1}});
+    form.add("cmdSetPassword", ControlKind::Button,
+             {{"text", "Set password"}, {"row", 1}, {"primary", true}});
     form.add("cmdCancel", ControlKind::Button, {{"text", "Cancel"}, {"row", 1}});
     // A handler may run inside a nested pump; the dialog is looked up again, never kept.
     form.on("cmdSetPassword", "click", [&app] { cmdSetPassword_Click(app); });
