@@ -2,72 +2,15 @@
 import { test, after } from 'node:test';
 import assert from 'node:assert/strict';
 import {
-  cleanup, startEditor, launchBrowser, openEditor, pane, paneFrame, until, modalText,
-  answerModal,
+  cleanup, startEditor, launchBrowser, openEditor, until, modalText, answerModal,
 } from './lib/harness.mjs';
+import {
+  notAvailable, frontPane, waitForModal, answer, shown, createSite, siteList, openSite,
+  openSettings,
+} from './lib/screens.mjs';
 
 after(cleanup);
 const browser = await launchBrowser();
-
-const notAvailable = 'This function is not available yet.';
-
-// The pane the user sees: the one the shell keeps in front.
-async function frontPane(page) {
-  return page.$eval('iframe[aria-hidden="false"]', (f) => f.name);
-}
-
-async function waitForModal(page, text) {
-  await until(async () => (await modalText(page)) === text, `the message "${text}"`);
-}
-
-async function answer(page, text, label = 'OK') {
-  await waitForModal(page, text);
-  await answerModal(page, label);
-  await until(async () => (await modalText(page)) === null, `"${text}" to close`);
-}
-
-// Waits until `paneName` is in front showing a page whose address ends with `file`.
-async function shown(page, paneName, file) {
-  await until(async () => (await frontPane(page)) === paneName
-    && pane(page, paneName).url().endsWith(file)
-    && (await pane(page, paneName).evaluate(() => document.readyState)) === 'complete', `${paneName} showing ${file}`);
-  return pane(page, paneName);
-}
-
-async function frontFrame(page, file) {
-  return until(() => {
-    const f = paneFrame(page, 'webFrontpage', 0);
-    return f && f.url().endsWith(file) ? f : null;
-  }, `the front page showing ${file}`);
-}
-
-async function createSite(page, name) {
-  await pane(page, 'webFrontpage').click('a[href="<$newlog$>"]');
-  const form = await frontFrame(page, '/newlog.html');
-  await form.waitForSelector('input[name="newLogName"]');
-  await form.fill('input[name="newLogName"]', name);
-  await form.click('button[type="submit"]');
-}
-
-async function siteList(page) {
-  await pane(page, 'webFrontpage').click('a[href="<$openlog$>"]');
-  const list = await frontFrame(page, '/loglist.html');
-  await list.waitForLoadState();
-  return list;
-}
-
-async function openSite(page, name) {
-  const list = await siteList(page);
-  await list.click(`a.site:has-text("${name}")`);
-}
-
-// The settings screen, reached from the editor; its category frame comes with later work.
-async function openSettings(page) {
-  await pane(page, 'webContent').click('a[href="<$setup$>"]');
-  const setup = await shown(page, 'webSetup', '/setup.html');
-  await answer(page, notAvailable);
-  return setup;
-}
 
 test('a new user creates a site, protects it and keeps its settings across a restart', async () => {
   const editor = await startEditor(['--offline']);
