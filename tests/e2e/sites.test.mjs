@@ -2,11 +2,11 @@
 import { test, after } from 'node:test';
 import assert from 'node:assert/strict';
 import {
-  cleanup, startEditor, launchBrowser, openEditor, until, modalText, answerModal,
+  cleanup, startEditor, launchBrowser, openEditor, until, modalText,
 } from './lib/harness.mjs';
 import {
-  notAvailable, frontPane, waitForModal, answer, shown, createSite, siteList, openSite,
-  openSettings,
+  notAvailable, frontPane, answer, shown, createSite, siteList, openSite,
+  openSettings, openWithPassword, restartEditor, passwordDialog, submitPassword,
 } from './lib/screens.mjs';
 
 after(cleanup);
@@ -42,15 +42,10 @@ test('a new user creates a site, protects it and keeps its settings across a res
   let setup = await openSettings(page);
   assert.equal(await setup.textContent('a[name="passwordtext"]'), 'Password protect my site');
   await setup.click('a[name="passwordtext"]');
-  const dialog = '[data-form="frmPassword"]';
-  await page.waitForSelector(`${dialog}:not([hidden])`);
-  await page.fill(`${dialog} [data-control="txtNewPass"]`, 'Secret1');
-  await page.fill(`${dialog} [data-control="txtNewPassConfirm"]`, 'other');
-  await page.click(`${dialog} [data-control="cmdSetPassword"]`);
+  await submitPassword(page, 'Secret1', 'other');
   await answer(page, 'Your password did not match, password not set.');
-  await page.fill(`${dialog} [data-control="txtNewPassConfirm"]`, 'secret1');
-  await page.click(`${dialog} [data-control="cmdSetPassword"]`);
-  await until(async () => (await page.$(dialog)) === null, 'the password dialog to close');
+  await submitPassword(page, 'Secret1', 'secret1');
+  await until(async () => (await page.$(passwordDialog)) === null, 'the password dialog to close');
   await until(async () => (await setup.textContent('a[name="passwordtext"]')) === 'Change my password',
     'the password link to change');
 
@@ -79,25 +74,15 @@ test('a new user creates a site, protects it and keeps its settings across a res
   assert.equal(await page.title(), 'Vellumite Editor');
 
   // The password is asked for; a wrong one (the stored one is in lower case) keeps it closed.
-  await openSite(page, 'Travel notes');
-  await waitForModal(page, 'Please enter your password.');
-  await page.fill('#modal input', 'Secret1');
-  await answerModal(page, 'OK');
+  await openWithPassword(page, 'Travel notes', 'Secret1');
   await answer(page, 'Password incorrect.');
   assert.equal(await frontPane(page), 'webFrontpage');
   assert.equal(await page.title(), 'Vellumite Editor');
 
   // Restart the program on the same app folder.
-  await page.close();
-  editor.process.kill('SIGTERM');
-  await editor.exited;
-  const again = await startEditor(['--offline'], { dataDir: editor.dataDir });
-  page = await openEditor(browser, again);
+  ({ page } = await restartEditor(browser, editor, page));
 
-  await openSite(page, 'Travel notes');
-  await waitForModal(page, 'Please enter your password.');
-  await page.fill('#modal input', 'secret1');
-  await answerModal(page, 'OK');
+  await openWithPassword(page, 'Travel notes', 'secret1');
   await shown(page, 'webContent', '/contentedit.html');
   assert.equal(await page.title(), 'Vellumite - Travel notes');
 
@@ -130,15 +115,11 @@ test('removing the password opens the site without a prompt; deleting it asks fi
   await shown(page, 'webContent', '/contentedit.html');
   let setup = await openSettings(page);
   await setup.click('a[name="passwordtext"]');
-  const dialog = '[data-form="frmPassword"]';
-  await page.fill(`${dialog} [data-control="txtNewPass"]`, 'pw');
-  await page.fill(`${dialog} [data-control="txtNewPassConfirm"]`, 'pw');
-  await page.click(`${dialog} [data-control="cmdSetPassword"]`);
+  await submitPassword(page, 'pw');
   await until(async () => (await setup.textContent('a[name="passwordtext"]')) === 'Change my password', 'password set');
   // Both boxes empty: the protection goes.
   await setup.click('a[name="passwordtext"]');
-  await page.waitForSelector(`${dialog}:not([hidden])`);
-  await page.click(`${dialog} [data-control="cmdSetPassword"]`);
+  await submitPassword(page, '');
   await until(async () => (await setup.textContent('a[name="passwordtext"]')) === 'Password protect my site', 'password removed');
   await setup.click('a[href="<$close$>"]');
   await shown(page, 'webFrontpage', '/template-frontpage.html');

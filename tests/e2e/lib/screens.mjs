@@ -1,6 +1,8 @@
 // Steps on the editor's screens that several browser tests take: answering messages, waiting
 // for a pane, creating and opening sites, reaching the settings.
-import { pane, paneFrame, until, modalText, answerModal } from './harness.mjs';
+import {
+  pane, paneFrame, until, modalText, answerModal, startEditor, openEditor,
+} from './harness.mjs';
 
 export const notAvailable = 'This function is not available yet.';
 
@@ -62,4 +64,31 @@ export async function openSettings(page) {
   const setup = await shown(page, 'webSetup', '/setup.html');
   await answer(page, notAvailable);
   return setup;
+}
+
+// Opens a protected site, typing `password` when it is asked for.
+export async function openWithPassword(page, name, password) {
+  await openSite(page, name);
+  await waitForModal(page, 'Please enter your password.');
+  await page.fill('#modal input', password);
+  await answerModal(page, 'OK');
+}
+
+// Ends the editor and starts it again on the same app folder, in a new tab.
+export async function restartEditor(browser, editor, page) {
+  await page.close();
+  editor.process.kill('SIGTERM');
+  await editor.exited;
+  const again = await startEditor(['--offline'], { dataDir: editor.dataDir });
+  return { editor: again, page: await openEditor(browser, again) };
+}
+
+export const passwordDialog = '[data-form="frmPassword"]';
+
+// Types into the shown password dialog and presses its set button.
+export async function submitPassword(page, password, confirm = password) {
+  await page.waitForSelector(`${passwordDialog}:not([hidden])`);
+  await page.fill(`${passwordDialog} [data-control="txtNewPass"]`, password);
+  await page.fill(`${passwordDialog} [data-control="txtNewPassConfirm"]`, confirm);
+  await page.click(`${passwordDialog} [data-control="cmdSetPassword"]`);
 }
