@@ -695,11 +695,10 @@ void CFtpClient::onTransferReply(int code, const std::string& replyText) {
         finishTransferIfDone();
     } else if (command == "STOR") {
         if (code == 110 || code == 125 || code == 150) {
-            // In active mode the upload starts when the server connects.
-            if (m_passiveMode) {
-                m_bytesSent = m_startPosition;
-                UploadData();
-            }
+            // In active mode the upload starts when the server connects, which some servers
+            // do as soon as they get PORT, before this reply.
+            if (m_passiveMode || m_objDataSocket.State() == SocketState::Connected)
+                startUpload();
             return;
         }
         if (code != 226 && code != 250)
@@ -757,7 +756,7 @@ void CFtpClient::CloseControlConnection() {
 
 void CFtpClient::SendPORTCommand() {
     setState(FtpState::OpeningDataConnection);
-    m_dataClosed = m_transferConfirmed = false;
+    m_dataClosed = m_transferConfirmed = m_uploadStarted = false;
     const std::string localIP = m_objControlSocket.LocalIP();
     std::int32_t port = 0;
     for (int attempt = 1;; ++attempt) {
@@ -783,7 +782,7 @@ void CFtpClient::SendPORTCommand() {
 
 void CFtpClient::EstablishPasvDataConnection(const std::string& replyText) {
     setState(FtpState::OpeningDataConnection);
-    m_dataClosed = m_transferConfirmed = false;
+    m_dataClosed = m_transferConfirmed = m_uploadStarted = false;
     const std::size_t open = replyText.find('(');
     const std::size_t close = open == std::string::npos ? open : replyText.find(')', open);
     if (close == std::string::npos)
@@ -849,10 +848,16 @@ void CFtpClient::onDataConnectionRequest(std::int32_t requestId) {
         m_objDataSocket.CloseSocket(); // the listening socket
         m_objDataSocket.Accept(requestId);
     });
-    if (m_operation == FtpOperation::UploadFile) {
-        m_bytesSent = m_startPosition;
-        UploadData();
-    }
+    if (m_operation == FtpOperation::UploadFile && m_lastCommand == "STOR")
+        startUpload();
+}
+
+void CFtpClient::startUpload() {
+    if (m_uploadStarted)
+        return;
+    m_uploadStarted = true;
+    m_bytesSent = m_startPosition;
+    UploadData();
 }
 
 bool CFtpClient::OpenLocalFile() {

@@ -172,6 +172,7 @@ private:
     void startTransferCommand(); // OpenLocalFile or OpenLocalFileForUpload, then RETR/STOR/LIST
     bool OpenLocalFile();
     bool OpenLocalFileForUpload();
+    void startUpload(); // once per transfer, when both STOR and the data connection are there
     void UploadData();
     void CloseLocalFile();
     void CloseDataConnection();
@@ -221,6 +222,7 @@ private:
     // A download or listing ends when both the data connection has closed and the server has
     // confirmed the transfer, so that an aborted transfer is never reported as complete.
     bool m_dataClosed = false, m_transferConfirmed = false;
+    bool m_uploadStarted = false;
 };
 
 namespace ftp_detail {

@@ -1,6 +1,9 @@
 // The test driver of CFtpClient.
 #include "support/ftp_driver.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace testing_support {
 
 using vellumite::AsyncResultStatus;
@@ -23,7 +26,11 @@ FtpDriver::FtpDriver(platform::EventLoop& loop, vellumite::CFtpClient& client)
     client.OnQuitSession = completion("OnQuitSession");
     client.OnQuote = completion("OnQuote");
     client.OnDataTransferProgress = [this](std::int64_t n) { progress.push_back(n); };
-    client.SessionProtocolMessage = [this](const std::string& text, std::int32_t type) {
+    // VELLUMITE_FTP_TRACE=1 prints the exchange, for looking into a failing test.
+    const bool trace = std::getenv("VELLUMITE_FTP_TRACE") != nullptr;
+    client.SessionProtocolMessage = [this, trace](const std::string& text, std::int32_t type) {
+        if (trace)
+            std::fprintf(stderr, "%s %s\n", type == 0 ? ">" : "<", text.c_str());
         (type == 0 ? sent : replies).push_back(text);
     };
     client.OnStateChange = [this](vellumite::FtpState s) { states.push_back(s); };
