@@ -1,6 +1,10 @@
 // CFtpClient: the control session's reply machine, the data connection, transfers and time-out.
 #include "net/ftp_client.h"
 
+#include "net/ftp_reply.h"
+#include "net/numbered_error.h"
+#include "net/socket_support.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -15,10 +19,6 @@
 #include <unordered_map>
 #include <utility>
 #include <vector>
-
-#include "net/ftp_reply.h"
-#include "net/numbered_error.h"
-#include "net/socket_support.h"
 
 namespace vellumite {
 
@@ -81,8 +81,8 @@ void routine(const char* name, F&& body) {
     } catch (const NumberedError& e) {
         if (e.description().rfind("CFtpClient.", 0) == 0)
             throw;
-        throw NumberedError(e.number(), std::string("CFtpClient.") + name + " failed: " +
-                                            e.description(),
+        throw NumberedError(e.number(),
+                            std::string("CFtpClient.") + name + " failed: " + e.description(),
                             e.source());
     }
 }
@@ -92,22 +92,30 @@ void routine(const char* name, F&& body) {
     const int error = errno;
     int number;
     switch (error) {
-    case ENOENT: number = 53; break; // File not found
+    case ENOENT:
+        number = 53;
+        break; // File not found
     case EACCES:
     case EPERM:
-    case EROFS: number = 70; break; // Permission denied
-    case ENOSPC: number = 61; break; // Disk full
+    case EROFS:
+        number = 70;
+        break; // Permission denied
+    case ENOSPC:
+        number = 61;
+        break; // Disk full
     case EISDIR:
-    case ENOTDIR: number = 75; break; // Path/File access error
-    default: number = 57;            // Device I/O error
+    case ENOTDIR:
+        number = 75;
+        break; // Path/File access error
+    default:
+        number = 57; // Device I/O error
     }
-    throw NumberedError(number,
-                        std::string("cannot ") + verb + " " + path + ": " + std::strerror(error),
-                        source);
+    throw NumberedError(
+        number, std::string("cannot ") + verb + " " + path + ": " + std::strerror(error), source);
 }
 
 bool FileExists(const std::string& path) {
-    struct stat info{};
+    struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
@@ -134,22 +142,38 @@ struct CFtpClient::LocalFile {
 
 const char* to_string(FtpState state) {
     switch (state) {
-    case FtpState::Ready: return "ready";
-    case FtpState::NotConnected: return "not connected";
-    case FtpState::Connecting: return "connecting";
-    case FtpState::AwaitingGreeting: return "awaiting the greeting";
-    case FtpState::LoggingIn: return "logging in";
-    case FtpState::LoggedIn: return "logged in";
-    case FtpState::ChangingDirectory: return "changing directory";
-    case FtpState::DeletingFile: return "deleting a file";
-    case FtpState::RemovingDirectory: return "removing a directory";
-    case FtpState::CreatingDirectory: return "creating a directory";
-    case FtpState::Renaming: return "renaming";
-    case FtpState::OpeningDataConnection: return "opening a data connection";
-    case FtpState::Listing: return "listing or reading the directory";
-    case FtpState::Downloading: return "downloading";
-    case FtpState::Uploading: return "uploading";
-    case FtpState::Quitting: return "quitting";
+    case FtpState::Ready:
+        return "ready";
+    case FtpState::NotConnected:
+        return "not connected";
+    case FtpState::Connecting:
+        return "connecting";
+    case FtpState::AwaitingGreeting:
+        return "awaiting the greeting";
+    case FtpState::LoggingIn:
+        return "logging in";
+    case FtpState::LoggedIn:
+        return "logged in";
+    case FtpState::ChangingDirectory:
+        return "changing directory";
+    case FtpState::DeletingFile:
+        return "deleting a file";
+    case FtpState::RemovingDirectory:
+        return "removing a directory";
+    case FtpState::CreatingDirectory:
+        return "creating a directory";
+    case FtpState::Renaming:
+        return "renaming";
+    case FtpState::OpeningDataConnection:
+        return "opening a data connection";
+    case FtpState::Listing:
+        return "listing or reading the directory";
+    case FtpState::Downloading:
+        return "downloading";
+    case FtpState::Uploading:
+        return "uploading";
+    case FtpState::Quitting:
+        return "quitting";
     }
     return "unknown";
 }
@@ -161,8 +185,8 @@ std::int32_t GetFreePort() {
     static std::int32_t last = 0;
     std::lock_guard lock(mutex);
     if (last == 0) {
-        std::mt19937 random(static_cast<unsigned>(
-            std::chrono::system_clock::now().time_since_epoch().count()));
+        std::mt19937 random(
+            static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count()));
         std::uniform_real_distribution<double> fraction(0.0, 1.0);
         last = static_cast<std::int32_t>(std::lround(fraction(random) * 20001 + 20000));
     } else {
@@ -207,9 +231,9 @@ CFtpClient::CFtpClient(platform::EventLoop& loop)
             raiseCompletion(operation, arStatusOk);
             return;
         }
-        failOperation({16008, "The connection is not established.",
-                       "CFtpClient.m_objControlSocket_OnClose"},
-                      operation);
+        failOperation(
+            {16008, "The connection is not established.", "CFtpClient.m_objControlSocket_OnClose"},
+            operation);
     };
     m_objControlSocket.OnError = [this](std::int16_t number, const std::string& description,
                                         std::int32_t, const std::string&, const std::string&,
@@ -315,19 +339,44 @@ void CFtpClient::EndOperation() {
 
 void CFtpClient::raiseCompletion(FtpOperation operation, AsyncResultStatus status) {
     switch (operation) {
-    case FtpOperation::None: return;
-    case FtpOperation::Connect: fire(OnConnect, status); return;
-    case FtpOperation::GetCurrentDirectory: fire(OnGetCurrentDirectory, status); return;
-    case FtpOperation::SetCurrentDirectory: fire(OnSetCurrentDirectory, status); return;
-    case FtpOperation::CreateDirectory: fire(OnCreateDirectory, status); return;
-    case FtpOperation::RemoveDirectory: fire(OnRemoveDirectory, status); return;
-    case FtpOperation::RenameFile: fire(OnRenameFile, status); return;
-    case FtpOperation::DeleteFile: fire(OnDeleteFile, status); return;
-    case FtpOperation::DownloadFile: fire(OnDownloadFile, status); return;
-    case FtpOperation::UploadFile: fire(OnUploadFile, status); return;
-    case FtpOperation::EnumFiles: fire(OnEnumFiles, status); return;
-    case FtpOperation::QuitSession: fire(OnQuitSession, status); return;
-    case FtpOperation::Quote: fire(OnQuote, status); return;
+    case FtpOperation::None:
+        return;
+    case FtpOperation::Connect:
+        fire(OnConnect, status);
+        return;
+    case FtpOperation::GetCurrentDirectory:
+        fire(OnGetCurrentDirectory, status);
+        return;
+    case FtpOperation::SetCurrentDirectory:
+        fire(OnSetCurrentDirectory, status);
+        return;
+    case FtpOperation::CreateDirectory:
+        fire(OnCreateDirectory, status);
+        return;
+    case FtpOperation::RemoveDirectory:
+        fire(OnRemoveDirectory, status);
+        return;
+    case FtpOperation::RenameFile:
+        fire(OnRenameFile, status);
+        return;
+    case FtpOperation::DeleteFile:
+        fire(OnDeleteFile, status);
+        return;
+    case FtpOperation::DownloadFile:
+        fire(OnDownloadFile, status);
+        return;
+    case FtpOperation::UploadFile:
+        fire(OnUploadFile, status);
+        return;
+    case FtpOperation::EnumFiles:
+        fire(OnEnumFiles, status);
+        return;
+    case FtpOperation::QuitSession:
+        fire(OnQuitSession, status);
+        return;
+    case FtpOperation::Quote:
+        fire(OnQuote, status);
+        return;
     }
 }
 
@@ -584,7 +633,9 @@ void CFtpClient::dispatchReply(int code, const std::string& replyText) {
         if (code == 421)
             CloseControlConnection();
         return;
-    case FtpOperation::Connect: onConnectReply(code); return;
+    case FtpOperation::Connect:
+        onConnectReply(code);
+        return;
     case FtpOperation::GetCurrentDirectory:
         if (command != "PWD")
             return;
@@ -601,17 +652,23 @@ void CFtpClient::dispatchReply(int code, const std::string& replyText) {
             raiseCompletion(FtpOperation::GetCurrentDirectory, arStatusError);
         }
         return;
-    case FtpOperation::SetCurrentDirectory: return completeOn("CWD", 250);
-    case FtpOperation::CreateDirectory: return completeOn("MKD", 257);
-    case FtpOperation::RemoveDirectory: return completeOn("RMD", 250);
-    case FtpOperation::DeleteFile: return completeOn("DELE", 250);
+    case FtpOperation::SetCurrentDirectory:
+        return completeOn("CWD", 250);
+    case FtpOperation::CreateDirectory:
+        return completeOn("MKD", 257);
+    case FtpOperation::RemoveDirectory:
+        return completeOn("RMD", 250);
+    case FtpOperation::DeleteFile:
+        return completeOn("DELE", 250);
     case FtpOperation::RenameFile:
         if (command == "RNFR")
             return code == 350 ? SendFtpCommand("RNTO", m_newName) : RaiseFtpError(code);
         return completeOn("RNTO", 250);
     case FtpOperation::DownloadFile:
     case FtpOperation::UploadFile:
-    case FtpOperation::EnumFiles: onTransferReply(code, replyText); return;
+    case FtpOperation::EnumFiles:
+        onTransferReply(code, replyText);
+        return;
     case FtpOperation::QuitSession:
         if (command != "QUIT")
             return;
@@ -835,8 +892,11 @@ void CFtpClient::startTransferCommand() {
         if (!OpenLocalFileForUpload())
             SendFtpCommand("STOR", m_remoteFile);
         return;
-    case FtpOperation::EnumFiles: SendFtpCommand("LIST"); return;
-    default: return;
+    case FtpOperation::EnumFiles:
+        SendFtpCommand("LIST");
+        return;
+    default:
+        return;
     }
 }
 
@@ -865,7 +925,7 @@ bool CFtpClient::OpenLocalFile() {
     routine("OpenLocalFile", [&] {
         std::int64_t offset = 0;
         if (FileExists(m_localFile)) {
-            struct stat info{};
+            struct stat info {};
             ::stat(m_localFile.c_str(), &info);
             // Overwriting: the old file goes when the first byte arrives, not before the
             // server has agreed to send.
@@ -895,7 +955,7 @@ bool CFtpClient::OpenLocalFileForUpload() {
         if (fd < 0)
             raiseFileError("open", m_localFile, "CFtpClient.OpenLocalFileForUpload");
         m_file = std::make_unique<LocalFile>(fd);
-        struct stat info{};
+        struct stat info {};
         if (::fstat(fd, &info) != 0)
             raiseFileError("read", m_localFile, "CFtpClient.OpenLocalFileForUpload");
         m_fileLength = info.st_size;

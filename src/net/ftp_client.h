@@ -2,14 +2,14 @@
 // and its completion arrives as its own event with a status.
 #pragma once
 
+#include "net/ftp_listing.h"
+#include "net/socket.h"
+#include "net/timeout.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
-
-#include "net/ftp_listing.h"
-#include "net/socket.h"
-#include "net/timeout.h"
 
 namespace vellumite {
 
@@ -206,10 +206,10 @@ private:
     CFtpError m_lastFtpError;
 
     FtpOperation m_operation = FtpOperation::None;
-    std::string m_lastCommand;   // the verb only
-    std::string m_replyBuffer;   // text received since the last command was sent
+    std::string m_lastCommand;       // the verb only
+    std::string m_replyBuffer;       // text received since the last command was sent
     std::size_t m_replyConsumed = 0; // of m_replyBuffer, what replies already acted on took
-    std::string m_newName;       // waits for RNTO
+    std::string m_newName;           // waits for RNTO
 
     // Transfer state, reset by CloseLocalFile.
     std::string m_remoteFile, m_localFile;

@@ -1,14 +1,14 @@
 // The LIST parser: fixed columns for MS-DOS style lines, the month name as anchor for UNIX ones.
 #include "net/ftp_listing.h"
 
+#include "net/numbered_error.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <charconv>
 #include <chrono>
 #include <ctime>
-
-#include "net/numbered_error.h"
 
 namespace vellumite {
 
@@ -77,8 +77,8 @@ FtpDateTime makeDate(int year, int month, int day, int hour, int minute, int sec
     using namespace std::chrono;
     year_month_day ymd{std::chrono::year(year), std::chrono::month(static_cast<unsigned>(month)),
                        std::chrono::day(static_cast<unsigned>(day))};
-    if (month < 1 || day < 1 || !ymd.ok() || hour < 0 || hour > 23 || minute < 0 ||
-        minute > 59 || second < 0 || second > 59)
+    if (month < 1 || day < 1 || !ymd.ok() || hour < 0 || hour > 23 || minute < 0 || minute > 59 ||
+        second < 0 || second > 59)
         typeMismatch();
     return {year, month, day, hour, minute, second};
 }
@@ -145,8 +145,7 @@ std::shared_ptr<CFtpFile> parseUnixLine(const std::string& line, std::size_t dat
     const std::size_t sizeEnd = datePos - 2; // 1-based, inclusive
     const std::size_t lastSpace = line.rfind(' ', sizeEnd - 1);
     const std::size_t sizeStart = lastSpace == std::string::npos ? 0 : lastSpace + 1; // 0-based
-    if (!parseNumber(std::string_view(line).substr(sizeStart, sizeEnd - sizeStart),
-                     file->FileSize))
+    if (!parseNumber(std::string_view(line).substr(sizeStart, sizeEnd - sizeStart), file->FileSize))
         typeMismatch();
     std::string before = line.substr(0, sizeStart);
     for (int run = 15; run >= 2; --run)
@@ -178,7 +177,8 @@ std::string to_string(const FtpDateTime& when) {
 
 std::shared_ptr<CFtpFile> CFtpFiles::Add(std::shared_ptr<CFtpFile> item, const std::string& key) {
     if (!key.empty() && !m_keys.insert(key).second)
-        throw NumberedError(457, "This key is already associated with an element of this collection",
+        throw NumberedError(457,
+                            "This key is already associated with an element of this collection",
                             "CFtpFiles.Add");
     m_items.push_back({key, item});
     return item;
@@ -264,7 +264,8 @@ FtpDateTime ParseDosDate(std::string_view text) {
     text = trim(text);
     std::size_t space = text.find(' ');
     std::string_view date = text.substr(0, space);
-    std::string_view time = space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
+    std::string_view time =
+        space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
     const char separator = date.find('/') != std::string_view::npos ? '/' : '-';
     std::size_t first = date.find(separator);
     std::size_t second = first == std::string_view::npos ? first : date.find(separator, first + 1);

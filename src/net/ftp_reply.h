@@ -8,8 +8,8 @@
 namespace vellumite {
 
 struct FtpReply {
-    int code = 0;            // 0 while no final line has arrived
-    std::string message;     // the continuation lines' text, each followed by CR LF
+    int code = 0;             // 0 while no final line has arrived
+    std::string message;      // the continuation lines' text, each followed by CR LF
     std::size_t consumed = 0; // bytes up to and including the final line
 };
 

@@ -1,14 +1,14 @@
 // Drives a CFtpClient one operation at a time for tests: start, pump, read the completion.
 #pragma once
 
+#include "net/ftp_client.h"
+#include "platform/event_loop.h"
+
 #include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "net/ftp_client.h"
-#include "platform/event_loop.h"
 
 namespace testing_support {
 

@@ -1,13 +1,13 @@
 // CFtpClient against real servers on 127.0.0.1, pyftpdlib and vsftpd, passive and active.
-#include <filesystem>
-#include <fstream>
-#include <gtest/gtest.h>
-#include <memory>
-
 #include "net/ftp_client.h"
 #include "support/ftp_driver.h"
 #include "support/ftp_servers.h"
 #include "support/temp_dir.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <memory>
 
 namespace vellumite {
 namespace {
@@ -162,8 +162,9 @@ TEST_P(RealServerTest, AnonymousLogin) {
 TEST_P(RealServerTest, ListingIsParsedIntoFiles) {
     loginToFolder();
     writeFile(local / "f.txt", std::string(1234, 'x'));
-    ASSERT_EQ(driver.run([&] { client.UploadFile((local / "f.txt").string(), "page one.html", 0); }),
-              arStatusOk);
+    ASSERT_EQ(
+        driver.run([&] { client.UploadFile((local / "f.txt").string(), "page one.html", 0); }),
+        arStatusOk);
     ASSERT_EQ(driver.run([&] { client.CreateDirectory("images"); }), arStatusOk);
     ASSERT_EQ(driver.run([&] { client.EnumFiles(); }), arStatusOk) << driver.lastError();
     auto files = client.CurrentDirectoryFiles();
@@ -175,7 +176,8 @@ TEST_P(RealServerTest, ListingIsParsedIntoFiles) {
     EXPECT_EQ(page->Permissions.size(), 10u);
     EXPECT_EQ(page->LastWriteTime.year, ftp_listing::localNow().year);
     EXPECT_TRUE(files->Item(std::string("images"))->IsDirectory);
-    EXPECT_EQ(driver.progress.back(), static_cast<std::int64_t>(client.CurrentDirectoryListing().size()));
+    EXPECT_EQ(driver.progress.back(),
+              static_cast<std::int64_t>(client.CurrentDirectoryListing().size()));
 }
 
 TEST_P(RealServerTest, TransfersAreByteExact) {
@@ -193,8 +195,9 @@ TEST_P(RealServerTest, ResumedDownloadAndUpload) {
     writeFile(localBase / "whole.bin", content);
     writeFile(local / "part.bin", content.substr(0, 250 * 1024));
     driver.progress.clear();
-    ASSERT_EQ(driver.run([&] { client.DownloadFile("whole.bin", (local / "part.bin").string(), false); }),
-              arStatusOk)
+    ASSERT_EQ(
+        driver.run([&] { client.DownloadFile("whole.bin", (local / "part.bin").string(), false); }),
+        arStatusOk)
         << driver.lastError();
     EXPECT_TRUE(readFile(local / "part.bin") == content);
     ASSERT_FALSE(driver.progress.empty());
@@ -203,25 +206,31 @@ TEST_P(RealServerTest, ResumedDownloadAndUpload) {
 
     // The first part goes up in one session, the rest in a resumed upload.
     writeFile(local / "first.bin", content.substr(0, 300 * 1024));
-    ASSERT_EQ(driver.run([&] { client.UploadFile((local / "first.bin").string(), "resumed.bin", 0); }),
-              arStatusOk);
+    ASSERT_EQ(
+        driver.run([&] { client.UploadFile((local / "first.bin").string(), "resumed.bin", 0); }),
+        arStatusOk);
     writeFile(local / "full.bin", content);
-    ASSERT_EQ(driver.run([&] { client.UploadFile((local / "full.bin").string(), "resumed.bin", 300 * 1024); }),
+    ASSERT_EQ(driver.run([&] {
+        client.UploadFile((local / "full.bin").string(), "resumed.bin", 300 * 1024);
+    }),
               arStatusOk)
         << driver.lastError();
     EXPECT_TRUE(readFile(localBase / "resumed.bin") == content);
 
     // An existing local file with overwrite is replaced, not appended to.
     writeFile(local / "old.bin", std::string(900 * 1024, 'o'));
-    ASSERT_EQ(driver.run([&] { client.DownloadFile("whole.bin", (local / "old.bin").string(), true); }),
-              arStatusOk);
+    ASSERT_EQ(
+        driver.run([&] { client.DownloadFile("whole.bin", (local / "old.bin").string(), true); }),
+        arStatusOk);
     EXPECT_TRUE(readFile(local / "old.bin") == content);
 }
 
 TEST_P(RealServerTest, RefusedStoreReportsTheReplyCode) {
     loginToFolder();
     writeFile(local / "x.txt", "x");
-    ASSERT_EQ(driver.run([&] { client.UploadFile((local / "x.txt").string(), "no/such/folder/x.txt", 0); }),
+    ASSERT_EQ(driver.run([&] {
+        client.UploadFile((local / "x.txt").string(), "no/such/folder/x.txt", 0);
+    }),
               arStatusError);
     const auto& error = client.LastFtpError();
     EXPECT_TRUE(error.Number == 16550 || error.Number == 16553) << driver.lastError();

@@ -1,13 +1,12 @@
 // CFtpClient against a scripted server: exact reply sequences, time-outs, cancel, bad input.
 #include "net/ftp_client.h"
-
-#include <fstream>
-#include <gtest/gtest.h>
-
 #include "net/numbered_error.h"
 #include "support/ftp_driver.h"
 #include "support/scripted_ftp_server.h"
 #include "support/temp_dir.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
 
 namespace vellumite {
 namespace {
@@ -82,10 +81,10 @@ TEST_F(FtpClientTest, RepliesSplitOverSeveralArrivalsAreActedOnOnce) {
     EXPECT_EQ(driver.completions.size(), 1u);
     EXPECT_EQ(client.CurrentDirectory(), "/");
     EXPECT_EQ(client.FtpSessionState(), FtpState::Ready);
-    EXPECT_EQ(driver.states, (std::vector<FtpState>{FtpState::Connecting, FtpState::AwaitingGreeting,
-                                                    FtpState::LoggingIn, FtpState::LoggingIn,
-                                                    FtpState::LoggedIn, FtpState::Listing,
-                                                    FtpState::Ready}));
+    EXPECT_EQ(driver.states,
+              (std::vector<FtpState>{FtpState::Connecting, FtpState::AwaitingGreeting,
+                                     FtpState::LoggingIn, FtpState::LoggingIn, FtpState::LoggedIn,
+                                     FtpState::Listing, FtpState::Ready}));
 }
 
 TEST_F(FtpClientTest, MultiLineGreetingFillsServerMessageUntilRead) {
@@ -201,11 +200,13 @@ TEST_F(FtpClientTest, SilentServerTimesOutRepeatedlyUntilCancelled) {
     client.setTimeOut(1);
     const auto start = std::chrono::steady_clock::now();
     ASSERT_EQ(connect(server), arStatusTimeOut);
-    const double first = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double first =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_NEAR(first, 1.0, 0.4);
     EXPECT_EQ(client.FtpSessionState(), FtpState::AwaitingGreeting) << "still under way";
     ASSERT_EQ(driver.next(3s), arStatusTimeOut);
-    const double second = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double second =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_NEAR(second, 2.0, 0.4);
     client.CancelAsyncMethod();
     ASSERT_EQ(driver.completions.back(), std::make_pair(std::string("OnConnect"), arStatusCancel));
@@ -373,10 +374,9 @@ TEST_F(FtpClientTest, DownloadAbortedAfterTheDataEndsIsAnErrorAndKeepsTheOldFile
     });
     ASSERT_EQ(connect(server), arStatusOk);
     client.setPassiveMode(true);
-    ASSERT_EQ(driver.run([&] {
-        client.DownloadFile("page.html", (dir / "page.html").string(), true);
-    }),
-              arStatusError);
+    ASSERT_EQ(
+        driver.run([&] { client.DownloadFile("page.html", (dir / "page.html").string(), true); }),
+        arStatusError);
     EXPECT_EQ(client.LastFtpError().Number, 16451);
     EXPECT_EQ(readFile(dir / "page.html"), "the old page");
 }

@@ -1,9 +1,8 @@
 // The LIST parser: UNIX and MS-DOS lines, dates, and listings it must refuse.
 #include "net/ftp_listing.h"
+#include "net/numbered_error.h"
 
 #include <gtest/gtest.h>
-
-#include "net/numbered_error.h"
 
 namespace vellumite {
 namespace {
@@ -12,8 +11,8 @@ using ftp_listing::ParseListing;
 const FtpDateTime kToday{2026, 6, 15, 12, 0, 0};
 
 TEST(ParseListing, UnixSymlinkLineGivesNameTargetAndOwners) {
-    auto files = ParseListing("lrwxrwxrwx 1 owner group 11 Mar 14 09:30 www -> public_html\r\n",
-                              kToday);
+    auto files =
+        ParseListing("lrwxrwxrwx 1 owner group 11 Mar 14 09:30 www -> public_html\r\n", kToday);
     ASSERT_TRUE(files);
     ASSERT_EQ(files->Count(), 1);
     auto f = files->Item(std::string("www"));
@@ -60,8 +59,8 @@ TEST(ParseListing, TimeThatWouldLieAheadBelongsToLastYear) {
 }
 
 TEST(ParseListing, NamesWithSpacesAndMonthWordsStayWhole) {
-    auto files = ParseListing(
-        "-rw-r--r-- 1 u g 77 Mar 14 09:30 notes from may 2 meeting.txt\n", kToday);
+    auto files =
+        ParseListing("-rw-r--r-- 1 u g 77 Mar 14 09:30 notes from may 2 meeting.txt\n", kToday);
     ASSERT_TRUE(files);
     EXPECT_EQ(files->Item(1)->FileName, "notes from may 2 meeting.txt");
     EXPECT_EQ(files->Item(1)->FileSize, 77);
@@ -96,10 +95,10 @@ TEST(ParseListing, EmptyListingsGiveAnEmptyCollection) {
 TEST(ParseListing, UnknownFormatsGiveNothing) {
     const char* cases[] = {
         "hello world\r\n",
-        "-rw-r--r-- 1 u g abc Mar 14 09:30 x\r\n",                   // size not a number
-        "-rw-r--r-- 1 u g 10 Feb 30 09:30 x\r\n",                    // no such day
+        "-rw-r--r-- 1 u g abc Mar 14 09:30 x\r\n", // size not a number
+        "-rw-r--r-- 1 u g 10 Feb 30 09:30 x\r\n",  // no such day
         "-rw-r--r-- 1 u g 1 Mar 14 09:30 a\r\n-rw-r--r-- 1 u g 1 Mar 14 09:30 a\r\n", // twice
-        "+i8388621.29609,m824255902,/,\tdev\r\n",                    // another machine format
+        "+i8388621.29609,m824255902,/,\tdev\r\n", // another machine format
     };
     for (const char* text : cases)
         EXPECT_FALSE(ParseListing(text, kToday)) << text;
