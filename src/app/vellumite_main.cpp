@@ -5,6 +5,7 @@
 #include "platform/database.h"
 #include "platform/numbers.h"
 #include "shell/app_folder.h"
+#include "shell/editor.h"
 #include "store/readers.h"
 
 #include <cstdio>
@@ -22,9 +23,24 @@ namespace fs = std::filesystem;
 const std::vector<OptionSpec> kGlobalOptions = {
     {"data-dir", "DIR", "app folder (default: $XDG_DATA_HOME/vellumite)"},
     {"version", "", "print the version and exit"},
+    {"port", "N", "editor: serve on 127.0.0.1 port N (default: a free port)"},
+    {"no-browser", "", "editor: do not open the browser, only print the address"},
+    {"service-url", "URL", "editor: address of the Vellumite web service"},
+    {"alerts-url", "URL", "editor: address of the Glintwatch news-alert service"},
+    {"online", "", "editor: take the computer as online, without asking the system"},
+    {"offline", "", "editor: take the computer as offline (no request to the web service)"},
 };
 
 const std::vector<CommandSpec> kCommands = {
+    {"edit",
+     "",
+     "start the editor (the default without a command)",
+     {},
+     0,
+     0,
+     "Serves the editor's screens on 127.0.0.1 and opens them in the web browser. The address "
+     "is printed as \"Vellumite Editor: <address>\" and kept, readable by you alone, in "
+     "vellumite-address.html in the app folder while the editor runs."},
     {"sites",
      "",
      "list the sites of the site database",
@@ -79,6 +95,29 @@ int runSites(const ParsedCommandLine& cl) {
         std::cout << vellumite::readInt(rs["LogID"]) << "  " << vellumite::readText(rs["LogTitle"])
                   << "\n";
     return 0;
+}
+
+int runEditorCommand(const ParsedCommandLine& cl) {
+    vellumite::EditorOptions options;
+    options.appFolder = appFolderFrom(cl);
+    if (auto port = cl.value("port")) {
+        double n = platform::leadingNumber(*port);
+        if (port->empty() || n < 0 || n > 65535 || n != static_cast<int>(n))
+            throw Failure{"--port needs a number from 0 to 65535"};
+        options.port = static_cast<int>(n);
+    }
+    options.openBrowser = !cl.flag("no-browser");
+    if (auto url = cl.value("service-url"))
+        options.settings.serviceUrl = *url;
+    if (auto url = cl.value("alerts-url"))
+        options.settings.alertsUrl = *url;
+    if (cl.flag("online") && cl.flag("offline"))
+        throw Failure{"--online and --offline exclude each other"};
+    if (cl.flag("online"))
+        options.settings.online = true;
+    if (cl.flag("offline"))
+        options.settings.online = false;
+    return vellumite::runEditor(options);
 }
 
 // A site by its name (compared as the database compares names) or else by its number.
@@ -150,10 +189,7 @@ int runCommand(const ParsedCommandLine& cl) {
         return runPreview(cl);
     if (cl.command == "ftp")
         return runFtp(cl);
-    std::cout << platform::programHelp("vellumite",
-                                       "Vellumite: write a weblog, build its site and publish it.",
-                                       kGlobalOptions, kCommands);
-    return 0;
+    return runEditorCommand(cl);
 }
 
 } // namespace

@@ -29,16 +29,9 @@ std::string externalBodyFromDocument(std::string_view document) {
     // body keeps plain line feeds between its lines.
     std::string text;
     text.reserve(document.size() + 16);
-    std::size_t start = 0;
-    while (start < document.size()) {
-        std::size_t end = document.find('\n', start);
-        std::size_t next = end == std::string_view::npos ? document.size() : end + 1;
-        if (end == std::string_view::npos)
-            end = document.size();
-        std::size_t stop = end > start && document[end - 1] == '\r' ? end - 1 : end;
+    for (const std::string& line : platform::files::splitLines(document)) {
         text += '\n';
-        text.append(document.substr(start, stop - start));
-        start = next;
+        text += line;
     }
 
     // Word's class attributes ("class=MsoNormal", quoted or not) go; the rest of the tag and

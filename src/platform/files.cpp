@@ -47,21 +47,24 @@ std::string readFile(const fs::path& path) {
     return out;
 }
 
-std::vector<std::string> readLines(const fs::path& path) {
-    std::string text = readFile(path);
+std::vector<std::string> splitLines(std::string_view text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
-        std::size_t next = end == std::string::npos ? text.size() : end + 1;
-        if (end == std::string::npos)
+        std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
+        if (end == std::string_view::npos)
             end = text.size();
         if (end > start && text[end - 1] == '\r')
             --end;
-        lines.emplace_back(text, start, end - start);
+        lines.emplace_back(text.substr(start, end - start));
         start = next;
     }
     return lines;
+}
+
+std::vector<std::string> readLines(const fs::path& path) {
+    return splitLines(readFile(path));
 }
 
 void writeFileAtomic(const fs::path& path, std::string_view content, fs::perms mode) {

@@ -15,6 +15,8 @@ namespace fs = std::filesystem;
 std::string readFile(const fs::path& path);
 // The lines of a text file without their CR LF or LF endings.
 std::vector<std::string> readLines(const fs::path& path);
+// The same for a text already read.
+std::vector<std::string> splitLines(std::string_view text);
 
 // Writes the file whole: a temporary file beside it, then a rename, so readers never see
 // half a file and a failed write leaves the old one.

@@ -179,8 +179,11 @@ public:
     void unloadForm(const std::string& name);
     void unloadAllForms();
 
-    // Events of the panes. Before-navigate returns true to cancel the navigation.
-    using BeforeNavigate = std::function<bool(const std::string& pane, const std::string& address)>;
+    // Events of the panes. Before-navigate returns true to cancel the navigation. A handler
+    // that knows its answer before its work is done calls `decided(cancel)` first, so that the
+    // page is answered at once (`decided` may be empty).
+    using BeforeNavigate = std::function<bool(const std::string& pane, const std::string& address,
+                                              const std::function<void(bool cancel)>& decided)>;
     using DocumentComplete =
         std::function<void(const std::string& pane, const std::string& address)>;
     void onBeforeNavigate(BeforeNavigate handler) { m_beforeNavigate = std::move(handler); }
@@ -204,8 +207,9 @@ protected:
     virtual void formUnloaded(const std::string& name) = 0;
 
     // For the implementations: hand the events of the page to the logic.
-    bool fireBeforeNavigate(const std::string& pane, const std::string& address) {
-        return m_beforeNavigate ? m_beforeNavigate(pane, address) : false;
+    bool fireBeforeNavigate(const std::string& pane, const std::string& address,
+                            const std::function<void(bool)>& decided = {}) {
+        return m_beforeNavigate ? m_beforeNavigate(pane, address, decided) : false;
     }
     void fireDocumentComplete(const std::string& pane, const std::string& address) {
         if (m_documentComplete)

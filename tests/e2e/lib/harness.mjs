@@ -1,0 +1,150 @@
+// Starts the editor, the fake web service and Chromium for a browser test, and cleans up.
+import { spawn } from 'node:child_process';
+import { mkdtempSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import path from 'node:path';
+import { createInterface } from 'node:readline';
+import { chromium } from 'playwright-core';
+
+const binary = process.env.VELLUMITE_BINARY;
+const source = process.env.VELLUMITE_SOURCE;
+if (!binary || !source) throw new Error('VELLUMITE_BINARY and VELLUMITE_SOURCE must be set');
+
+const cleanups = [];
+export async function cleanup() {
+  while (cleanups.length) {
+    try { await cleanups.pop()(); } catch (e) { /* keep cleaning */ }
+  }
+}
+
+export function tempDir(prefix) {
+  const dir = mkdtempSync(path.join(tmpdir(), prefix));
+  cleanups.push(() => rmSync(dir, { recursive: true, force: true }));
+  return dir;
+}
+
+// Resolves with the first capture of `pattern` in the process's output lines.
+function waitForLine(stream, pattern, what, timeoutMs = 20000) {
+  return new Promise((resolve, reject) => {
+    const lines = createInterface({ input: stream });
+    const timer = setTimeout(() => reject(new Error(`no ${what} within ${timeoutMs} ms`)), timeoutMs);
+    lines.on('line', (line) => {
+      const m = pattern.exec(line);
+      if (m) { clearTimeout(timer); resolve(m[1]); }
+    });
+    lines.on('close', () => { clearTimeout(timer); reject(new Error(`${what}: the process ended`)); });
+  });
+}
+
+function stopProcess(child) {
+  return new Promise((resolve) => {
+    if (child.exitCode !== null || child.signalCode !== null) return resolve();
+    const timer = setTimeout(() => child.kill('SIGKILL'), 5000);
+    child.once('exit', () => { clearTimeout(timer); resolve(); });
+    child.kill('SIGTERM');
+  });
+}
+
+export async function startService(args = []) {
+  const child = spawn('/usr/bin/python3', [path.join(source, 'tests/support/fake_service.py'), ...args],
+    { stdio: ['ignore', 'pipe', 'inherit'] });
+  cleanups.push(() => stopProcess(child));
+  const port = await waitForLine(child.stdout, /^PORT (\d+)$/, 'service port');
+  const url = `http://127.0.0.1:${port}`;
+  return {
+    url,
+    async requests() {
+      const r = await fetch(`${url}/__requests`);
+      return r.json();
+    },
+  };
+}
+
+// Starts `vellumite --no-browser --port 0 --data-dir <tmp>` with `args`.
+export async function startEditor(args = [], { dataDir } = {}) {
+  const dir = dataDir || tempDir('vellumite-e2e-');
+  const child = spawn(binary, ['--no-browser', '--port', '0', '--data-dir', dir, ...args],
+    { stdio: ['ignore', 'pipe', 'inherit'] });
+  cleanups.push(() => stopProcess(child));
+  const address = await waitForLine(child.stdout, /^Vellumite Editor: (\S+)$/, 'editor address');
+  child.stdout.resume();
+  const exited = new Promise((resolve) => child.once('exit', (code) => resolve(code)));
+  return { address, origin: new URL(address).origin, dataDir: dir, process: child, exited };
+}
+
+export async function launchBrowser() {
+  const profile = tempDir('vellumite-chromium-');
+  const context = await chromium.launchPersistentContext(profile, {
+    executablePath: '/usr/bin/chromium',
+    headless: true,
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+  });
+  cleanups.push(() => context.close());
+  return context;
+}
+
+// The shell page of the editor, opened in a fresh tab, with the front page shown.
+export async function openEditor(context, editor) {
+  const page = await context.newPage();
+  page.on('pageerror', (e) => console.error('page error:', e.message));
+  await page.goto(editor.address);
+  await until(() => page.frame({ name: 'webFrontpage' }), 'the front page pane');
+  await pane(page, 'webFrontpage').waitForSelector('.sidebar');
+  return page;
+}
+
+export function pane(page, name) {
+  const frame = page.frame({ name });
+  if (!frame) throw new Error(`no pane ${name}`);
+  return frame;
+}
+
+// Frame n of a pane's document (document order), as the editor counts them.
+export function paneFrame(page, name, index) {
+  return pane(page, name).childFrames()[index];
+}
+
+// Clicks a link whose href is `command` in the pane (or a frame of it).
+export async function clickCommand(frame, command) {
+  await frame.click(`a[href="${command}"]`);
+}
+
+export async function until(check, what, timeoutMs = 10000) {
+  const end = Date.now() + timeoutMs;
+  for (;;) {
+    const value = await check();
+    if (value) return value;
+    if (Date.now() > end) throw new Error(`timed out waiting for ${what}`);
+    await new Promise((r) => setTimeout(r, 50));
+  }
+}
+
+// Shows a page written by the test into the app folder's html/ in a pane, in front, as if the
+// editor had shown it (the editor's own screens for these panes come from later work).
+export async function showTestPage(page, editor, paneName, fileName, html) {
+  const { writeFileSync } = await import('node:fs');
+  writeFileSync(path.join(editor.dataDir, 'html', fileName), html);
+  await page.evaluate(([name, url]) => {
+    const frame = document.querySelector(`iframe[name="${name}"]`);
+    frame.style.zIndex = '99';
+    frame.src = url;
+  }, [paneName, `${editor.address}pane/${paneName}/html/${fileName}`]);
+  const frame = pane(page, paneName);
+  await until(async () => frame.url().endsWith(fileName) && (await frame.evaluate(() => document.readyState)) === 'complete', fileName);
+  return frame;
+}
+
+// The text of the modal dialog now shown, or null.
+export async function modalText(page) {
+  const box = await page.$('#modal:not([hidden]) .modal');
+  return box ? (await box.$eval('p', (p) => p.textContent)) : null;
+}
+
+export async function answerModal(page, label) {
+  await page.click(`#modal .buttons button[data-result="${label}"]`);
+}
+
+export function isAlive(editor) {
+  return editor.process.exitCode === null && editor.process.signalCode === null;
+}

@@ -1,0 +1,224 @@
+// The web host in a real browser: forms, modal dialogs and document operations round-trip.
+#include "platform/web_host.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/files.h"
+#include "support/site_database.h"
+#include "support/temp_dir.h"
+
+extern char** environ;
+
+namespace platform {
+namespace {
+
+using nlohmann::json;
+namespace fs = std::filesystem;
+
+// Runs browser_user.mjs for one scenario while the loop keeps serving the page.
+class BrowserUser {
+public:
+    BrowserUser(EventLoop& loop, const std::string& address, const std::string& scenario,
+                const std::vector<std::string>& env = {})
+        : m_loop(loop) {
+        int out[2];
+        if (::pipe2(out, O_CLOEXEC) != 0)
+            throw std::runtime_error("cannot make a pipe");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 2);
+        std::string script = std::string(VELLUMITE_TESTS_DIR) + "/integration/web_host/browser_user.mjs";
+        std::vector<std::string> args = {"node", script, address, scenario};
+        std::vector<char*> argv;
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        std::vector<std::string> envStrings(env);
+        for (char** e = environ; *e; ++e)
+            envStrings.emplace_back(*e);
+        std::vector<char*> envp;
+        for (auto& e : envStrings)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        int rc = posix_spawnp(&m_pid, "node", &actions, nullptr, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        if (rc != 0)
+            throw std::runtime_error("cannot start node");
+        m_fd = out[0];
+        m_watch = loop.watchFd(m_fd, POLLIN, [this](short) {
+            char buf[4096];
+            ssize_t n = ::read(m_fd, buf, sizeof buf);
+            if (n > 0) {
+                m_output.append(buf, static_cast<std::size_t>(n));
+            } else {
+                m_loop.unwatchFd(m_watch);
+                m_eof = true;
+            }
+        });
+    }
+    ~BrowserUser() {
+        if (!m_eof)
+            m_loop.unwatchFd(m_watch);
+        ::close(m_fd);
+        if (m_pid > 0 && !m_reaped) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+    // Pumps the loop until the script ends; its exit status (or -1 on time-out).
+    int finish(std::chrono::seconds timeout = std::chrono::seconds(90)) {
+        if (!m_loop.runUntil([&] { return m_eof; }, timeout))
+            return -1;
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+        m_reaped = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    const std::string& output() const { return m_output; }
+
+private:
+    EventLoop& m_loop;
+    pid_t m_pid = -1;
+    int m_fd = -1;
+    EventLoop::Id m_watch = 0;
+    bool m_eof = false;
+    bool m_reaped = false;
+    std::string m_output;
+};
+
+class WebHostInBrowser : public ::testing::Test {
+protected:
+    WebHostInBrowser() {
+        fs::create_directories(dir / "html");
+        WebHostOptions options;
+        options.appFolder = dir.path();
+        options.shellFolder = testing_support::sourceShare() / "html/shell";
+        options.paneNames = {"webFrontpage", "webContent"};
+        options.caption = "Test Editor";
+        host = std::make_unique<WebHost>(loop, options);
+        host->start();
+    }
+    void waitForBrowser() {
+        ASSERT_TRUE(loop.runUntil([&] { return host->browserAttached(); }, std::chrono::seconds(60)));
+    }
+
+    testing_support::TempDir dir;
+    EventLoop loop;
+    std::unique_ptr<WebHost> host;
+};
+
+TEST_F(WebHostInBrowser, FormOpensUpdatesAndCloses) {
+    BrowserUser user(loop, host->address(), "forms");
+    waitForBrowser();
+    Form& form = host->form("frmTest");
+    form.setCaption("Test window");
+    form.add("txtName", ControlKind::Text)
+        .add("chkOpt", ControlKind::CheckBox, {{"text", "Option"}})
+        .add("cmdGo", ControlKind::Button, {{"text", "Go"}, {"row", 1}})
+        .add("lblResult", ControlKind::Label, {{"row", 1}})
+        .add("progress", ControlKind::Progress);
+    bool clicked = false;
+    bool closed = false;
+    form.on("cmdGo", "click", [&] {
+        clicked = true;
+        form.setText("lblResult", "Hello " + form.text("txtName") + ", option " +
+                                      (form.checked("chkOpt") ? "on" : "off"));
+        form.setProgress("progress", 40);
+        form.setEnabled("cmdGo", false);
+    });
+    form.on("", "close", [&] {
+        closed = true;
+        host->unloadForm("frmTest");
+    });
+    form.show();
+    EXPECT_EQ(user.finish(), 0) << user.output();
+    EXPECT_TRUE(clicked);
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(host->findForm("frmTest"), nullptr);
+}
+
+TEST_F(WebHostInBrowser, ModalDialogsAnswerTheLogic) {
+    fs::path chosen = dir / "picture.gif";
+    files::writeFileAtomic(chosen, "GIF89a");
+    BrowserUser user(loop, host->address(), "dialogs", {"USER_FILE=" + chosen.string()});
+    waitForBrowser();
+    Host& h = *host; // the logic's view, with its default arguments
+    EXPECT_EQ(h.inputBox("Please enter the name of your new template", "Template name"),
+              std::optional<std::string>("Autumn"));
+    EXPECT_EQ(h.msgBox("Really?", "Sure?", MsgButtons::YesNo), MsgResult::Yes);
+    EXPECT_EQ(h.openFileDialog("Choose a picture", "Images | *.gif;*.jpg"),
+              std::optional<fs::path>(chosen));
+    EXPECT_EQ(user.finish(), 0) << user.output();
+}
+
+TEST_F(WebHostInBrowser, DocumentOperationsReadAndWriteTheShownPage) {
+    files::writeFileAtomic(dir / "html/doc.html",
+                           "<!doctype html><html><head><style>#note { color: blue }</style></head>"
+                           "<body><form name=edit><input name=title value='Hi'>"
+                           "<input type=checkbox name=opt checked>"
+                           "<textarea name=body>The quick brown fox</textarea></form>"
+                           "<div id=box class=categorypopuphide></div><p id=note>x</p>"
+                           "<iframe src=child1.html></iframe>"
+                           "<a id=go href='&lt;$go$&gt;'>go</a><span id=ready></span></body></html>");
+    files::writeFileAtomic(dir / "html/child1.html", "<!doctype html><p>one</p>");
+    files::writeFileAtomic(dir / "html/child2.html",
+                           "<!doctype html><form><input name=answer></form>");
+    BrowserUser user(loop, host->address(), "document");
+    waitForBrowser();
+
+    std::vector<std::string> seen;
+    std::string title, selected, parent;
+    bool checked = false;
+    int forms = 0;
+    host->onBeforeNavigate([&](const std::string& pane, const std::string& address,
+                               const std::function<void(bool)>& decided) {
+        seen.push_back(pane + " " + address);
+        if (address.find("<$go$>") == std::string::npos)
+            return false;
+        decided(true);
+        Document doc = host->pane("webContent").document();
+        title = doc.fieldValue("edit", "title");
+        checked = doc.fieldChecked("edit", "opt");
+        forms = doc.formCount();
+        Selection s = doc.selection();
+        selected = s.text;
+        parent = s.parentName;
+        doc.replaceSelection("<b>" + s.text + "</b>");
+        doc.setClassName("box", "categorypopupshow");
+        doc.setText("note", "<i>not markup</i>");
+        doc.setStyleRule(0, 0, "color", "red");
+        doc.frame(0).navigate(dir / "html/child2.html");
+        doc.frame(0).setFieldValue(0, "answer", "written after load");
+        return true;
+    });
+    Pane content = host->pane("webContent");
+    content.navigate(dir / "html/doc.html");
+    content.bringToFront();
+    EXPECT_TRUE(content.waitUntilNotBusy(std::chrono::seconds(60)));
+    EXPECT_EQ(user.finish(), 0) << user.output();
+
+    EXPECT_EQ(title, "Hi");
+    EXPECT_TRUE(checked);
+    EXPECT_EQ(forms, 1);
+    EXPECT_EQ(selected, "brown");
+    EXPECT_EQ(parent, "body");
+    EXPECT_EQ(content.document().location(), (dir / "html/doc.html").string());
+    EXPECT_EQ(content.document().frame(0).location(), (dir / "html/child2.html").string());
+    // Reading what the page does not have is an error, not an empty answer.
+    EXPECT_THROW(content.document().fieldValue("edit", "nosuchfield"), DomError);
+    EXPECT_THROW(content.document().fieldValue("nosuchform", "title"), DomError);
+    bool sawCommand = false;
+    for (const auto& s : seen)
+        sawCommand |= s == "webContent " + (dir / "html/<$go$>").string();
+    EXPECT_TRUE(sawCommand);
+}
+
+} // namespace
+} // namespace platform
