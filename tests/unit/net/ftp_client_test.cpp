@@ -202,12 +202,14 @@ TEST_F(FtpClientTest, SilentServerTimesOutRepeatedlyUntilCancelled) {
     ASSERT_EQ(connect(server), arStatusTimeOut);
     const double first =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_NEAR(first, 1.0, 0.4);
+    EXPECT_GE(first, 0.95);
+    EXPECT_LT(first, 3.0);
     EXPECT_EQ(client.FtpSessionState(), FtpState::AwaitingGreeting) << "still under way";
     ASSERT_EQ(driver.next(3s), arStatusTimeOut);
     const double second =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_NEAR(second, 2.0, 0.4);
+    EXPECT_GE(second - first, 0.9);
+    EXPECT_LT(second, 5.0);
     client.CancelAsyncMethod();
     ASSERT_EQ(driver.completions.back(), std::make_pair(std::string("OnConnect"), arStatusCancel));
     EXPECT_EQ(client.FtpSessionState(), FtpState::NotConnected);
