@@ -305,6 +305,8 @@ void ServerState::install() {
     });
     server.new_task_queue = [] { return new httplib::ThreadPool(24); };
     server.set_keep_alive_timeout(2);
+    // The channel writes small chunks; waiting for ACKs (Nagle) would add tens of ms each.
+    server.set_tcp_nodelay(true);
 
     // Every request passes here first: Host header, token, then the route. Routing by hand
     // keeps the token out of any pattern and every check in one place.
