@@ -1,15 +1,15 @@
 // Serves the editor's content pane with a list page rebuilt on every "<$shownext-N" click.
 // Prints "ADDRESS <url>" and runs until stdin closes. Driven by click.mjs (see README.md).
-#include <cstdlib>
-#include <filesystem>
-#include <iostream>
-#include <unistd.h>
-
 #include "platform/files.h"
 #include "platform/web_host.h"
 #include "shell/app_state.h"
 #include "shell/page_commands.h"
 #include "shell/panes.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace vellumite;
@@ -24,10 +24,11 @@ void rebuildList(CommandContext& ctx) {
         rows += "<li><a href=\"<$edit-" + std::to_string(post) + "$>\">Post number " +
                 std::to_string(post) + "</a> <span class=hint>2026-12-06 12:00:00</span></li>\n";
     }
-    std::string page = "<!doctype html><html><head><meta charset=utf-8>"
-                       "<link rel=stylesheet href=vellumite.css></head><body class=panel data-set=\"" +
-                       std::to_string(ctx.key) + "\"><h1>Set " + std::to_string(ctx.key) +
-                       "</h1><ul class=list>" + rows + "</ul></body></html>";
+    std::string page =
+        "<!doctype html><html><head><meta charset=utf-8>"
+        "<link rel=stylesheet href=vellumite.css></head><body class=panel data-set=\"" +
+        std::to_string(ctx.key) + "\"><h1>Set " + std::to_string(ctx.key) + "</h1><ul class=list>" +
+        rows + "</ul></body></html>";
     fs::path file = ctx.app.htmlFile("currentposts.html");
     platform::files::writeFileAtomic(file, page);
     ctx.app.host.pane(pane::Content).document().frame(0).navigate(file);
@@ -41,7 +42,8 @@ int main() {
         return 1;
     fs::path folder = pattern;
     fs::create_directories(folder / "html");
-    fs::copy_file(fs::path(VELLUMITE_SOURCE_SHARE) / "html/vellumite.css", folder / "html/vellumite.css");
+    fs::copy_file(fs::path(VELLUMITE_SOURCE_SHARE) / "html/vellumite.css",
+                  folder / "html/vellumite.css");
     platform::files::writeFileAtomic(
         folder / "html/contentedit.html",
         "<!doctype html><html><head><meta charset=utf-8><link rel=stylesheet href=vellumite.css>"
@@ -61,10 +63,10 @@ int main() {
     CommandHandlers handlers = notAvailableHandlers();
     handlers.showPostSet = rebuildList;
     Dispatcher dispatcher(app, handlers);
-    host.onBeforeNavigate([&](const std::string& p, const std::string& a,
-                              const std::function<void(bool)>& decided) {
-        return dispatcher.beforeNavigate(p, a, decided);
-    });
+    host.onBeforeNavigate(
+        [&](const std::string& p, const std::string& a, const std::function<void(bool)>& decided) {
+            return dispatcher.beforeNavigate(p, a, decided);
+        });
     showPane(app, pane::Content, app.htmlFile("contentedit.html"));
 
     // Ends when the driver closes our stdin.

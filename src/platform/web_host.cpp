@@ -715,8 +715,8 @@ bool WebHost::handleNavigation(const std::string& pane, const std::string& addre
         // A page view inside a form ("@frmManage.webManage"): its form decides.
         std::size_t dot = pane.find('.');
         Form* form = dot == std::string::npos ? nullptr : findForm(pane.substr(1, dot - 1));
-        bool cancel = form ? form->deliver(pane.substr(dot + 1), "navigate", json::object(), address)
-                           : true;
+        bool cancel =
+            form ? form->deliver(pane.substr(dot + 1), "navigate", json::object(), address) : true;
         decided(cancel);
         return cancel;
     }

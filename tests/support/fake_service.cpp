@@ -1,40 +1,23 @@
 // Starting and asking the fake web service.
 #include "support/fake_service.h"
 
+#include "support/child_process.h"
+
 #include <csignal>
 #include <curl/curl.h>
-#include <fcntl.h>
-#include <spawn.h>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
-
 namespace testing_support {
 
 FakeService::FakeService(const std::vector<std::string>& options) {
-    int out[2];
-    if (::pipe2(out, O_CLOEXEC) != 0)
-        throw std::runtime_error("cannot make a pipe");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     std::vector<std::string> args = {"/usr/bin/python3",
                                      std::string(VELLUMITE_TESTS_DIR) + "/support/fake_service.py"};
     args.insert(args.end(), options.begin(), options.end());
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    int rc = posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    if (rc != 0) {
-        ::close(out[0]);
-        throw std::runtime_error("cannot start the fake service");
-    }
-    m_out = out[0];
+    Child child = startChild(args);
+    m_pid = child.pid;
+    m_out = child.output;
     std::string line;
     char c;
     while (::read(m_out, &c, 1) == 1 && c != '\n')

@@ -1,11 +1,10 @@
 // The fake web service (fake_service.py) run for a test on 127.0.0.1, and what it recorded.
 #pragma once
 
+#include <nlohmann/json.hpp>
 #include <string>
 #include <sys/types.h>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 namespace testing_support {
 

@@ -1,11 +1,10 @@
 // HttpClient against the fake web service: answers, failures, the multipart post, cancelling.
-#include "platform/http_client.h"
-
-#include <gtest/gtest.h>
-
 #include "platform/files.h"
+#include "platform/http_client.h"
 #include "support/fake_service.h"
 #include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
 
 namespace platform {
 namespace {
@@ -94,12 +93,14 @@ TEST(HttpClient, CancelledOrDestroyedClientsCallNothing) {
     bool called = false;
     {
         HttpClient client(loop);
-        client.get(service.url() + "/versioninfonew.html", [&](const HttpResponse&) { called = true; });
+        client.get(service.url() + "/versioninfonew.html",
+                   [&](const HttpResponse&) { called = true; });
         EXPECT_TRUE(client.busy());
         client.cancel();
         loop.runUntil([] { return false; }, 600ms);
         EXPECT_FALSE(called);
-        client.get(service.url() + "/versioninfonew.html", [&](const HttpResponse&) { called = true; });
+        client.get(service.url() + "/versioninfonew.html",
+                   [&](const HttpResponse&) { called = true; });
     } // destroyed with the request under way
     loop.runUntil([] { return false; }, 600ms);
     EXPECT_FALSE(called);

@@ -1,15 +1,14 @@
 // Start-up and shutdown against a real app folder, real SQLite and the fake web service.
-#include "shell/startup.h"
-
-#include <gtest/gtest.h>
-
 #include "platform/files.h"
 #include "shell/app_folder.h"
 #include "shell/panes.h"
+#include "shell/startup.h"
 #include "support/fake_host.h"
 #include "support/fake_service.h"
 #include "support/site_database.h"
 #include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
 
 namespace vellumite {
 namespace {
@@ -66,7 +65,8 @@ TEST_F(Startup, OfflineStartOpensTheDatabaseAndShowsTheFrontPage) {
 }
 
 TEST_F(Startup, FetchedPagesWaitForTheFrontPageThenFillFrames2And3) {
-    testing_support::FakeService service({"--version-body", "new version", "--recent-body", "recent sites"});
+    testing_support::FakeService service(
+        {"--version-body", "new version", "--recent-body", "recent sites"});
     platform::files::writeFileAtomic(html("versioninfonew.html"), "stale");
     auto app = makeApp(true, service.url());
     host.busyPanes["webFrontpage"] = true; // the browser has not loaded it yet
@@ -88,17 +88,20 @@ TEST_F(Startup, FetchedPagesWaitForTheFrontPageThenFillFrames2And3) {
     };
     loop.addTimer(50ms, check);
     shell.start();
-    EXPECT_TRUE(loop.runUntil([&] {
-        return navigated({"webFrontpage", {2}}, html("versioninfonew.html")) &&
-               navigated({"webFrontpage", {3}}, html("recentlyUpdated.html"));
-    }, 20s));
+    EXPECT_TRUE(loop.runUntil(
+        [&] {
+            return navigated({"webFrontpage", {2}}, html("versioninfonew.html")) &&
+                   navigated({"webFrontpage", {3}}, html("recentlyUpdated.html"));
+        },
+        20s));
     EXPECT_TRUE(writtenFirst);
     EXPECT_TRUE(framesWaited);
     std::vector<std::string> paths;
     for (const auto& r : service.requests())
         paths.push_back(r["path"]);
     std::sort(paths.begin(), paths.end());
-    EXPECT_EQ(paths, (std::vector<std::string>{"/recentlyupdatedClient.php", "/versioninfonew.html"}));
+    EXPECT_EQ(paths,
+              (std::vector<std::string>{"/recentlyupdatedClient.php", "/versioninfonew.html"}));
     EXPECT_TRUE(host.messages.empty());
 }
 

@@ -29,8 +29,10 @@ TEST(Form, PropertyChangesReachThePageOnlyWhenTheyChange) {
     form.setText("txtImageWidth", "120");
     form.setEnabled("txtImageWidth", false);
     ASSERT_EQ(page.changes.size(), 3u);
-    EXPECT_EQ(page.changes[1], (json{{"op", "formSet"}, {"form", "frmImage"},
-                                     {"control", "txtImageWidth"}, {"property", "text"},
+    EXPECT_EQ(page.changes[1], (json{{"op", "formSet"},
+                                     {"form", "frmImage"},
+                                     {"control", "txtImageWidth"},
+                                     {"property", "text"},
                                      {"value", "120"}}));
     EXPECT_EQ(page.changes[2]["property"], "enabled");
     EXPECT_FALSE(form.enabled("txtImageWidth"));
