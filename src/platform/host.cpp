@@ -17,6 +17,26 @@ std::string text(const json& value) {
     return value.is_string() ? value.get<std::string>() : std::string();
 }
 
+// A form submission sends every line break of a field as CR LF; the page reports LF alone
+// (and a script may have put a lone CR in), so each break is made CR LF here.
+std::string crLfBreaks(std::string value) {
+    if (value.find_first_of("\r\n") == std::string::npos)
+        return value;
+    std::string out;
+    out.reserve(value.size() + value.size() / 16);
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        char c = value[i];
+        if (c == '\r' || c == '\n') {
+            out += "\r\n";
+            if (c == '\r' && i + 1 < value.size() && value[i + 1] == '\n')
+                ++i;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 // ---- Document
@@ -34,7 +54,7 @@ std::string Document::location() const {
 }
 
 std::string Document::fieldValue(const FormRef& form, std::string_view field) {
-    return text(call("getValue", {{"form", formRef(form)}, {"field", field}}, true));
+    return crLfBreaks(text(call("getValue", {{"form", formRef(form)}, {"field", field}}, true)));
 }
 
 void Document::setFieldValue(const FormRef& form, std::string_view field, std::string_view value) {
@@ -56,7 +76,8 @@ std::vector<FormElement> Document::formElements(const FormRef& form) {
     if (v.is_array())
         for (const auto& e : v)
             out.push_back(FormElement{text(e.value("name", json())), text(e.value("type", json())),
-                                      text(e.value("value", json())), e.value("checked", false)});
+                                      crLfBreaks(text(e.value("value", json()))),
+                                      e.value("checked", false)});
     return out;
 }
 

@@ -85,7 +85,8 @@ public:
     // The address now shown, as the logic named it (a file path, "about:blank" or a URL).
     std::string location() const;
 
-    // Form fields: value as text (inputs and textareas alike) and checked state.
+    // Form fields: value as text (inputs and textareas alike) and checked state. Values read
+    // have CR LF line breaks, as a form submission sends them, whatever the page reports.
     std::string fieldValue(const FormRef& form, std::string_view field);
     void setFieldValue(const FormRef& form, std::string_view field, std::string_view value);
     bool fieldChecked(const FormRef& form, std::string_view field);

@@ -68,3 +68,78 @@ std::string htmlEscape(std::string_view text) {
 }
 
 } // namespace platform
+
+namespace platform {
+
+namespace {
+
+bool isAsciiAlpha(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool isAsciiDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool isHexDigit(char c) {
+    return isAsciiDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// The length of the character reference at the start of `text` ("&name;", "&#123;",
+// "&#x7B;"), or 0 when there is none.
+std::size_t referenceLength(std::string_view text) {
+    if (text.size() < 3 || text[0] != '&')
+        return 0;
+    std::size_t i = 1;
+    if (text[1] == '#') {
+        i = 2;
+        bool hex = i < text.size() && (text[i] == 'x' || text[i] == 'X');
+        if (hex)
+            ++i;
+        std::size_t digits = i;
+        while (i < text.size() && (hex ? isHexDigit(text[i]) : isAsciiDigit(text[i])))
+            ++i;
+        if (i == digits)
+            return 0;
+    } else {
+        if (!isAsciiAlpha(text[1]))
+            return 0;
+        while (i < text.size() && (isAsciiAlpha(text[i]) || isAsciiDigit(text[i])))
+            ++i;
+    }
+    return i < text.size() && text[i] == ';' ? i + 1 : 0;
+}
+
+} // namespace
+
+std::string htmlEscapeKeepingReferences(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '&') {
+            std::size_t n = referenceLength(text.substr(i));
+            if (n > 0) {
+                out.append(text.substr(i, n));
+                i += n - 1;
+            } else {
+                out += "&amp;";
+            }
+            continue;
+        }
+        switch (c) {
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace platform

@@ -24,4 +24,9 @@ namespace platform {
 // The text with &, <, > and " written as character references, for text put into a page.
 std::string htmlEscape(std::string_view text);
 
+// The same, except that an "&" that already starts a character reference ("&#39;", "&amp;",
+// "&#x41;") is kept: for stored text that is shown as a page would show it, where the stored
+// references mean the characters they name.
+std::string htmlEscapeKeepingReferences(std::string_view text);
+
 } // namespace platform

@@ -1,4 +1,5 @@
 // The one place where each finished operation is plugged into the command tables.
+#include "editor/editor_commands.h"
 #include "generator/generator_commands.h"
 #include "shell/page_commands.h"
 
@@ -13,6 +14,7 @@ CommandHandlers installCommandHandlers() {
         subPreview(ctx, installCommandHandlers().showTemplateSelect);
     };
     h.showArchives = subShowArchives;
+    installEditorCommands(h); // after showArchives, which deleting from the archive shows
     return h;
 }
 

@@ -1,0 +1,66 @@
+// The image and link dialogs as the post editor sees them.
+#include "editor/dialogs.h"
+
+#include "shell/page_commands.h"
+
+namespace vellumite {
+
+namespace {
+
+constexpr std::string_view kFile = "txtFile";
+constexpr std::string_view kWidth = "txtImageWidth";
+constexpr std::string_view kHeight = "txtImageHeight";
+constexpr std::string_view kPopup = "chkPopup";
+
+platform::Form* imageDialog(AppState& app) {
+    platform::Form* form = app.host.findForm("frmImage");
+    if (!form || !form->has(kFile) || !form->has(kWidth) || !form->has(kHeight) ||
+        !form->has(kPopup))
+        return nullptr;
+    return form;
+}
+
+} // namespace
+
+std::string imageDialogStats(AppState& app) {
+    platform::Form* image = imageDialog(app);
+    if (!image)
+        return {};
+    return image->text(kFile) + "," + image->text(kWidth) + "," + image->text(kHeight) + "," +
+           (image->checked(kPopup) ? "1" : "0");
+}
+
+void loadImageDialogStats(AppState& app, std::string_view imageStats) {
+    platform::Form* image = imageDialog(app);
+    if (!image)
+        return;
+    std::vector<std::string> values = splitList(imageStats);
+    values.resize(4);
+    image->setText(kFile, values[0]);
+    image->setText(kWidth, values[1]);
+    image->setText(kHeight, values[2]);
+    const bool popup = values[3] == "1";
+    image->setChecked(kPopup, popup);
+    for (std::string_view control : std::initializer_list<std::string_view>{
+             "lblWindowWidth", "lblWindowHeight", kWidth, kHeight})
+        if (image->has(control))
+            image->setEnabled(control, !popup);
+}
+
+void clearImageDialog(AppState& app) {
+    platform::Form* image = imageDialog(app);
+    if (!image)
+        return;
+    image->setText(kFile, "");
+    image->setText(kWidth, "");
+    image->setText(kHeight, "");
+    image->setChecked(kPopup, false);
+}
+
+void resetLinkDialog(AppState& app) {
+    platform::Form* link = app.host.findForm("frmSelectURL");
+    if (link && link->has("cboURLListing"))
+        link->setItems("cboURLListing", {"http://"});
+}
+
+} // namespace vellumite

@@ -1,0 +1,27 @@
+// What the post editor reads from and writes into the insert-image and insert-link dialogs.
+// The dialogs are made on first use by their own screens; before that there is nothing to read
+// or clear.
+#pragma once
+
+#include "shell/app_state.h"
+
+#include <string>
+#include <string_view>
+
+namespace vellumite {
+
+// The image dialog's file, width and height fields and its pop-up check box value ("1" or "0")
+// joined by ",", as a post's `imagestats`; empty while the dialog has not been made.
+std::string imageDialogStats(AppState& app);
+
+// Puts the four values of a post's `imagestats` into the image dialog; with the pop-up box
+// ticked the window size labels and fields are disabled, else enabled.
+void loadImageDialogStats(AppState& app, std::string_view imageStats);
+
+// Empties the image dialog's file, width and height fields and unticks its pop-up box.
+void clearImageDialog(AppState& app);
+
+// Sets the link dialog's address list to the single entry "http://".
+void resetLinkDialog(AppState& app);
+
+} // namespace vellumite
