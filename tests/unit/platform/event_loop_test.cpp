@@ -84,7 +84,8 @@ TEST(EventLoop, PeriodicTimerRepeatsUntilCancelledAndRestartDelaysIt) {
         if (++ticks == 3)
             loop.cancelTimer(id);
     });
-    loop.runUntil([] { return false; }, 100ms);
+    loop.runUntil([&] { return ticks >= 3; }, 2s);
+    loop.runUntil([] { return false; }, 30ms); // and no tick after the cancel
     EXPECT_EQ(ticks, 3);
 
     // Restarting the countdown again and again keeps it from firing at all. The period is
