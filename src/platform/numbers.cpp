@@ -52,6 +52,16 @@ double leadingNumber(std::string_view text) {
     return std::strtod(number.c_str(), nullptr);
 }
 
+int hexDigitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 std::int32_t clampToInt32(double value) {
     if (std::isnan(value))
         return 0;

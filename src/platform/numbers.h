@@ -11,6 +11,9 @@ namespace platform {
 // at the first other character; no number gives 0. "12abc" is 12, " 1 2" is 12, "abc" is 0.
 double leadingNumber(std::string_view text);
 
+// The value of one hexadecimal digit (0-9, A-F, a-f), or -1 for any other character.
+int hexDigitValue(char c);
+
 // The integer part of `value` (toward zero), held to the range of a 32-bit signed integer.
 std::int32_t clampToInt32(double value);
 

@@ -2,6 +2,7 @@
 #include "platform/web_host.h"
 
 #include "platform/files.h"
+#include "platform/numbers.h"
 
 #include <condition_variable>
 #include <deque>
@@ -48,16 +49,6 @@ bool constantTimeEqual(std::string_view a, std::string_view b) {
     return diff == 0;
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Percent-decoding of a path ("+" stays "+"). Nothing when a code is broken.
 std::optional<std::string> percentDecode(std::string_view text) {
     std::string out;
@@ -68,8 +59,8 @@ std::optional<std::string> percentDecode(std::string_view text) {
         }
         if (i + 2 >= text.size())
             return std::nullopt;
-        int hi = hexValue(text[i + 1]);
-        int lo = hexValue(text[i + 2]);
+        int hi = hexDigitValue(text[i + 1]);
+        int lo = hexDigitValue(text[i + 2]);
         if (hi < 0 || lo < 0)
             return std::nullopt;
         out += static_cast<char>(hi * 16 + lo);

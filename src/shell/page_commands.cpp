@@ -3,7 +3,7 @@
 
 #include "platform/numbers.h"
 #include "shell/panes.h"
-#include "store/readers.h"
+#include "store/settings_screen.h"
 
 #include <algorithm>
 #include <cmath>
@@ -64,12 +64,6 @@ void resetImageDialog(AppState& app) {
         image->setText("txtImageHeight", "200");
     if (image->has("chkPopup"))
         image->setChecked("chkPopup", false);
-}
-
-// The settings count as complete once an FTP server is entered.
-bool settingsComplete(AppState& app) {
-    auto rs = app.db().openRecordset("SELECT * FROM VellumiteLog WHERE LogID=?", {app.logId});
-    return !rs.eof() && !readText(rs["ftplocation"]).empty();
 }
 
 bool ask(AppState& app, std::string_view text, std::string_view title) {
@@ -408,6 +402,7 @@ CommandHandlers notAvailableHandlers() {
              &h.saveCategory,
              &h.editCategory,
              &h.deleteCategory,
+             &h.buildCategoryPage,
              &h.bold,
              &h.italic,
              &h.underline,

@@ -60,6 +60,8 @@ struct CommandHandlers {
     CommandHandler showUserLinks, saveUserLink, editLink, deleteLink, recentPostAdd, removePost,
         showCategoryChooser, setCategory, removeCategory, saveCategory, editCategory,
         deleteCategory;
+    // Builds the settings screen's category frame page (no command of its own).
+    CommandHandler buildCategoryPage;
     // Formatting and insertion tools (3.4).
     CommandHandler bold, italic, underline, indent, insertLink, insertImage, setLink, newsAlertEdit,
         toolbarAdd, toolbarDelete, anchorTo, wordEdit;

@@ -2,6 +2,9 @@
 #include "editor/editor_commands.h"
 #include "generator/generator_commands.h"
 #include "shell/page_commands.h"
+#include "shell/password_dialog.h"
+#include "shell/sites.h"
+#include "store/settings_screen.h"
 
 namespace vellumite {
 
@@ -14,6 +17,24 @@ CommandHandlers installCommandHandlers() {
         subPreview(ctx, installCommandHandlers().showTemplateSelect);
     };
     h.showArchives = subShowArchives;
+    // Sites and their settings. Their last steps (the editor, the template screen, the
+    // category frame) are looked up when they run, so they reach whichever handler serves them.
+    h.buildSiteList = subBuildLogList;
+    h.createSite = [](CommandContext& ctx) {
+        subCreateLog(ctx, installCommandHandlers().showTemplateSelect);
+    };
+    h.openSite = [](CommandContext& ctx) { subOpenLog(ctx, installCommandHandlers().showEditor); };
+    h.showPasswordDialog = subShowPasswordDialog;
+    h.deleteOpenSite = subDeleteLog;
+    h.showSettings = [](CommandContext& ctx) {
+        subShowSetup(ctx, installCommandHandlers().buildCategoryPage);
+    };
+    h.saveSettings = [](CommandContext& ctx) {
+        subSaveSettings(ctx, installCommandHandlers().showEditor);
+    };
+    h.saveTitles = subSaveTitles;
+    h.saveRecentSettings = subSaveRecentSettings;
+    h.viewUserSite = subViewUserSite;
     installEditorCommands(h); // after showArchives, which deleting from the archive shows
     return h;
 }

@@ -1,0 +1,233 @@
+// Sites in Chromium: create, the site list, a site password, and settings that outlive a restart.
+import { test, after } from 'node:test';
+import assert from 'node:assert/strict';
+import {
+  cleanup, startEditor, launchBrowser, openEditor, pane, paneFrame, until, modalText,
+  answerModal,
+} from './lib/harness.mjs';
+
+after(cleanup);
+const browser = await launchBrowser();
+
+const notAvailable = 'This function is not available yet.';
+
+// The pane the user sees: the one the shell keeps in front.
+async function frontPane(page) {
+  return page.$eval('iframe[aria-hidden="false"]', (f) => f.name);
+}
+
+async function waitForModal(page, text) {
+  await until(async () => (await modalText(page)) === text, `the message "${text}"`);
+}
+
+async function answer(page, text, label = 'OK') {
+  await waitForModal(page, text);
+  await answerModal(page, label);
+  await until(async () => (await modalText(page)) === null, `"${text}" to close`);
+}
+
+// Waits until `paneName` is in front showing a page whose address ends with `file`.
+async function shown(page, paneName, file) {
+  await until(async () => (await frontPane(page)) === paneName
+    && pane(page, paneName).url().endsWith(file)
+    && (await pane(page, paneName).evaluate(() => document.readyState)) === 'complete', `${paneName} showing ${file}`);
+  return pane(page, paneName);
+}
+
+async function frontFrame(page, file) {
+  return until(() => {
+    const f = paneFrame(page, 'webFrontpage', 0);
+    return f && f.url().endsWith(file) ? f : null;
+  }, `the front page showing ${file}`);
+}
+
+async function createSite(page, name) {
+  await pane(page, 'webFrontpage').click('a[href="<$newlog$>"]');
+  const form = await frontFrame(page, '/newlog.html');
+  await form.waitForSelector('input[name="newLogName"]');
+  await form.fill('input[name="newLogName"]', name);
+  await form.click('button[type="submit"]');
+}
+
+async function siteList(page) {
+  await pane(page, 'webFrontpage').click('a[href="<$openlog$>"]');
+  const list = await frontFrame(page, '/loglist.html');
+  await list.waitForLoadState();
+  return list;
+}
+
+async function openSite(page, name) {
+  const list = await siteList(page);
+  await list.click(`a.site:has-text("${name}")`);
+}
+
+// The editor's highlights frame, which holds the recent list count.
+async function recentCountFrame(page) {
+  const frame = await until(() => page.frame({ name: 'highlights' }), 'the highlights frame');
+  await frame.waitForSelector('input[name="recentpostnum"]');
+  return frame;
+}
+
+// The settings screen, reached from the editor; its category frame comes with later work.
+async function openSettings(page) {
+  await pane(page, 'webContent').click('a[href="<$setup$>"]');
+  const setup = await shown(page, 'webSetup', '/setup.html');
+  await answer(page, notAvailable);
+  return setup;
+}
+
+test('a new user creates a site, protects it and keeps its settings across a restart', async () => {
+  const editor = await startEditor(['--offline']);
+  let page = await openEditor(browser, editor);
+
+  // Creating: the template screen that should follow comes with later work.
+  await createSite(page, 'Travel notes');
+  await answer(page, notAvailable);
+  assert.equal(await page.title(), 'Vellumite - Travel notes');
+  await createSite(page, 'Travel notes');
+  await answer(page, 'This name is in use.  Please select a different name');
+  await createSite(page, '   ');
+  await answer(page, 'No name entered, please try again');
+
+  // A stored title shows as text in the list and runs nothing.
+  await createSite(page, '"><img src=x onerror="parent.parent.__pwned=1">Cats & <b>dogs</b>');
+  await answer(page, notAvailable);
+  const list = await siteList(page);
+  assert.deepEqual(await list.$$eval('a.site .site-name', (names) => names.map((n) => n.textContent)),
+    ['Welcome to Vellumite', 'Travel notes', '">Cats & dogs']);
+  assert.equal(await list.$$eval('img', (imgs) => imgs.length), 0);
+  assert.equal(await page.evaluate(() => window.__pwned), undefined);
+
+  // Opening a site without a password goes straight to the editor.
+  await list.click('a.site:has-text("Travel notes")');
+  await shown(page, 'webContent', '/contentedit.html');
+
+  // The recent list count kept on the editor screen takes whole numbers only.
+  const highlights = await recentCountFrame(page);
+  await highlights.fill('input[name="recentpostnum"]', 'many');
+  await highlights.click('a[href="<$saverecentsettings$>"]');
+  await answer(page, 'The number of recent posts must be a whole number from 0 to 32767.');
+  await highlights.fill('input[name="recentpostnum"]', '7');
+  await highlights.click('a[href="<$saverecentsettings$>"]');
+
+  // A password: a mismatch is refused, then set; the link on the page says so.
+  let setup = await openSettings(page);
+  assert.equal(await setup.textContent('a[name="passwordtext"]'), 'Password protect my site');
+  await setup.click('a[name="passwordtext"]');
+  const dialog = '[data-form="frmPassword"]';
+  await page.waitForSelector(`${dialog}:not([hidden])`);
+  await page.fill(`${dialog} [data-control="txtNewPass"]`, 'Secret1');
+  await page.fill(`${dialog} [data-control="txtNewPassConfirm"]`, 'other');
+  await page.click(`${dialog} [data-control="cmdSetPassword"]`);
+  await answer(page, 'Your password did not match, password not set.');
+  await page.fill(`${dialog} [data-control="txtNewPassConfirm"]`, 'secret1');
+  await page.click(`${dialog} [data-control="cmdSetPassword"]`);
+  await until(async () => (await page.$(dialog)) === null, 'the password dialog to close');
+  await until(async () => (await setup.textContent('a[name="passwordtext"]')) === 'Change my password',
+    'the password link to change');
+
+  // Settings, stored as the program normalises them; saving shows the editor.
+  await setup.fill('input[name="VellumiteftpAddress"]', 'ftp.example.org');
+  await setup.fill('input[name="VellumiteUsername"]', 'ann');
+  await setup.fill('input[name="VellumiteftpPassword"]', 'ftp-secret');
+  await setup.fill('input[name="Vellumiteftppath"]', 'blog/');
+  await setup.fill('input[name="VellumiteSiteURL"]', 'https://travel.example.org/');
+  await setup.fill('input[name="totalposts"]', '12');
+  await setup.fill('input[name="postperpage"]', '');
+  await setup.fill('input[name="copyright"]', '(c) Ann "A" <Smith>');
+  await setup.check('input[name="VellumitePassiveMode"]');
+  await setup.check('input[name="publishorder"]');
+  await setup.click('a[href="<$savesettings$>"]');
+  await shown(page, 'webContent', '/contentedit.html');
+
+  setup = await openSettings(page);
+  await setup.fill('input[name="VellumiteLogTitle"]', 'Ann\'s travels');
+  await setup.fill('input[name="Vellumitesearchterms"]', 'ann\'s trips, o\'hare');
+  await setup.fill('input[name="VellumiteLinks"]', 'Friends');
+  await setup.check('input[name="VellumiteTimeStamps"]');
+  await setup.click('a[href="<$savetitles$>"]');
+  await setup.click('a[href="<$close$>"]');
+  await shown(page, 'webFrontpage', '/template-frontpage.html');
+  assert.equal(await page.title(), 'Vellumite Editor');
+
+  // The password is asked for; a wrong one (the stored one is in lower case) keeps it closed.
+  await openSite(page, 'Travel notes');
+  await waitForModal(page, 'Please enter your password.');
+  await page.fill('#modal input', 'Secret1');
+  await answerModal(page, 'OK');
+  await answer(page, 'Password incorrect.');
+  assert.equal(await frontPane(page), 'webFrontpage');
+  assert.equal(await page.title(), 'Vellumite Editor');
+
+  // Restart the program on the same app folder.
+  await page.close();
+  editor.process.kill('SIGTERM');
+  await editor.exited;
+  const again = await startEditor(['--offline'], { dataDir: editor.dataDir });
+  page = await openEditor(browser, again);
+
+  await openSite(page, 'Travel notes');
+  await waitForModal(page, 'Please enter your password.');
+  await page.fill('#modal input', 'secret1');
+  await answerModal(page, 'OK');
+  await shown(page, 'webContent', '/contentedit.html');
+  assert.equal(await page.title(), 'Vellumite - Travel notes');
+  assert.equal(await (await recentCountFrame(page)).inputValue('input[name="recentpostnum"]'), '7');
+
+  setup = await openSettings(page);
+  const value = (name) => setup.inputValue(`input[name="${name}"]`);
+  assert.equal(await value('VellumiteftpAddress'), 'ftp.example.org');
+  assert.equal(await value('VellumiteUsername'), 'ann');
+  assert.equal(await value('VellumiteftpPassword'), 'ftp-secret');
+  assert.equal(await value('Vellumiteftppath'), '/blog');
+  assert.equal(await value('VellumiteSiteURL'), 'https://travel.example.org/');
+  assert.equal(await value('totalposts'), '12');
+  assert.equal(await value('postperpage'), '3');
+  assert.equal(await value('copyright'), '(c) Ann "A" <Smith>');
+  assert.equal(await setup.isChecked('input[name="VellumitePassiveMode"]'), true);
+  assert.equal(await setup.isChecked('input[name="publishorder"]'), true);
+  assert.equal(await setup.isChecked('input[name="advertisehighlights"]'), false);
+  assert.equal(await value('VellumiteLogTitle'), 'Ann\'s travels');
+  assert.equal(await value('Vellumitesearchterms'), 'ann s trips, o hare');
+  assert.equal(await value('VellumiteLinks'), 'Friends');
+  assert.equal(await setup.isChecked('input[name="VellumiteTimeStamps"]'), true);
+  assert.equal(await setup.textContent('a[name="passwordtext"]'), 'Change my password');
+  assert.equal(await setup.textContent('.site-name'), 'Ann\'s travels');
+  await page.close();
+});
+
+test('removing the password opens the site without a prompt; deleting it asks first', async () => {
+  const editor = await startEditor(['--offline']);
+  const page = await openEditor(browser, editor);
+  await openSite(page, 'Welcome to Vellumite');
+  await shown(page, 'webContent', '/contentedit.html');
+  let setup = await openSettings(page);
+  await setup.click('a[name="passwordtext"]');
+  const dialog = '[data-form="frmPassword"]';
+  await page.fill(`${dialog} [data-control="txtNewPass"]`, 'pw');
+  await page.fill(`${dialog} [data-control="txtNewPassConfirm"]`, 'pw');
+  await page.click(`${dialog} [data-control="cmdSetPassword"]`);
+  await until(async () => (await setup.textContent('a[name="passwordtext"]')) === 'Change my password', 'password set');
+  // Both boxes empty: the protection goes.
+  await setup.click('a[name="passwordtext"]');
+  await page.waitForSelector(`${dialog}:not([hidden])`);
+  await page.click(`${dialog} [data-control="cmdSetPassword"]`);
+  await until(async () => (await setup.textContent('a[name="passwordtext"]')) === 'Password protect my site', 'password removed');
+  await setup.click('a[href="<$close$>"]');
+  await shown(page, 'webFrontpage', '/template-frontpage.html');
+  await openSite(page, 'Welcome to Vellumite');
+  await shown(page, 'webContent', '/contentedit.html');
+  assert.equal(await modalText(page), null);
+
+  setup = await openSettings(page);
+  await setup.click('a[href="<$deletethisblog$>"]');
+  await answer(page, 'This will delete your current Vellumite site!  Are you sure you wish to continue?', 'No');
+  assert.equal(await frontPane(page), 'webSetup');
+  await setup.click('a[href="<$deletethisblog$>"]');
+  await answer(page, 'This will delete your current Vellumite site!  Are you sure you wish to continue?', 'Yes');
+  await shown(page, 'webFrontpage', '/template-frontpage.html');
+  const list = await siteList(page);
+  assert.equal(await list.$$eval('a.site', (sites) => sites.length), 0);
+  assert.equal(await list.isVisible('.sitelist-empty'), true);
+  await page.close();
+});
