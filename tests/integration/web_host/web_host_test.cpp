@@ -133,6 +133,17 @@ TEST_F(WebHostInBrowser, ModalDialogsAnswerTheLogic) {
     EXPECT_EQ(user.finish(), 0) << user.output();
 }
 
+TEST_F(WebHostInBrowser, NavigatingAFrameThePageLacksIsReportedAndEndsTheBusyState) {
+    files::writeFileAtomic(dir / "html/plain.html", "<!doctype html><p>no frames here</p>");
+    BrowserUser user(loop, host->address(), "missingFrame");
+    waitForBrowser();
+    Pane content = host->pane("webContent");
+    content.navigate(dir / "html/plain.html");
+    content.document().frame(3).navigate(dir / "html/plain.html");
+    EXPECT_TRUE(content.waitUntilNotBusy(std::chrono::seconds(60)));
+    EXPECT_EQ(user.finish(), 0) << user.output();
+}
+
 TEST_F(WebHostInBrowser, DocumentOperationsReadAndWriteTheShownPage) {
     files::writeFileAtomic(
         dir / "html/doc.html",
