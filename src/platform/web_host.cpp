@@ -5,6 +5,7 @@
 #include "platform/numbers.h"
 
 #include <condition_variable>
+#include <csignal>
 #include <deque>
 #include <httplib.h>
 #include <mutex>
@@ -508,6 +509,8 @@ WebHost::~WebHost() {
 }
 
 void WebHost::start() {
+    // A browser that closes a connection while we write must not end the process.
+    std::signal(SIGPIPE, SIG_IGN);
     m_server->install();
     int port =
         m_options.port == 0
