@@ -111,6 +111,8 @@ private:
     nlohmann::json snapshot() const;
     nlohmann::json waitForModal(nlohmann::json request);
     std::string addressFromUrl(const std::string& url) const;
+    nlohmann::json pageViewUrl(const std::string& form, const std::string& control,
+                               const nlohmann::json& address) const;
     PaneState& paneState(const std::string& pane);
 
     EventLoop& m_loop;
