@@ -16,8 +16,10 @@ $(BUILD)/CMakeCache.txt:
 build: deps $(BUILD)/CMakeCache.txt
 	@cmake --build $(BUILD) -j $(JOBS)
 
+# Starts the editor (the sample site is in a new app folder), prints its address and opens the
+# browser where there is a desktop. `vellumite sites` still lists the sites.
 run: build
-	$(BUILD)/vellumite sites $(if $(DATA_DIR),--data-dir $(DATA_DIR))
+	$(BUILD)/vellumite $(if $(DATA_DIR),--data-dir $(DATA_DIR)) $(RUN_ARGS)
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)

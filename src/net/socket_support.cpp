@@ -220,6 +220,16 @@ void CancelResolve(std::int32_t requestId) {
     resolutions.erase(it);
 }
 
+std::string PeerAddress(int handle) {
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    if (::getpeername(handle, reinterpret_cast<sockaddr*>(&peer), &length) != 0)
+        return {};
+    char text[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
+    return text;
+}
+
 std::string ReverseLookup(const std::string& dottedAddress) {
     sockaddr_in address{};
     address.sin_family = AF_INET;

@@ -58,6 +58,9 @@ bool IsRegistered(int handle);
 std::int32_t ResolveHost(const std::string& host, CSocket& socket);
 void CancelResolve(std::int32_t requestId);
 
+// The dotted address of the peer of a connected socket handle; empty when there is none.
+std::string PeerAddress(int handle);
+
 // Name for a dotted address by reverse lookup, or the dotted address itself when there is none.
 std::string ReverseLookup(const std::string& dottedAddress);
 

@@ -5,6 +5,7 @@
 #include "platform/numbers.h"
 
 #include <condition_variable>
+#include <csignal>
 #include <deque>
 #include <httplib.h>
 #include <mutex>
@@ -296,6 +297,8 @@ void ServerState::install() {
     });
     server.new_task_queue = [] { return new httplib::ThreadPool(24); };
     server.set_keep_alive_timeout(2);
+    // The channel writes small chunks; waiting for ACKs (Nagle) would add tens of ms each.
+    server.set_tcp_nodelay(true);
 
     // Every request passes here first: Host header, token, then the route. Routing by hand
     // keeps the token out of any pattern and every check in one place.
@@ -506,6 +509,8 @@ WebHost::~WebHost() {
 }
 
 void WebHost::start() {
+    // A browser that closes a connection while we write must not end the process.
+    std::signal(SIGPIPE, SIG_IGN);
     m_server->install();
     int port =
         m_options.port == 0
@@ -610,8 +615,14 @@ json WebHost::snapshot() const {
     }
     json forms = json::array();
     for (const auto& [name, form] : const_cast<WebHost*>(this)->forms())
-        if (form->visible())
-            forms.push_back(form->snapshot());
+        if (form->visible()) {
+            json snap = form->snapshot();
+            for (auto& c : snap["controls"])
+                if (c["props"].contains("address"))
+                    c["props"]["address"] =
+                        pageViewUrl(name, c.value("name", ""), c["props"]["address"]);
+            forms.push_back(snap);
+        }
     json modals = json::array();
     for (const auto& m : m_modals)
         modals.push_back(m->request);
@@ -694,6 +705,15 @@ void WebHost::handleEvent(const json& event) {
 
 bool WebHost::handleNavigation(const std::string& pane, const std::string& address,
                                const std::function<void(bool)>& decided) {
+    if (!pane.empty() && pane.front() == '@') {
+        // A page view inside a form ("@frmManage.webManage"): its form decides.
+        std::size_t dot = pane.find('.');
+        Form* form = dot == std::string::npos ? nullptr : findForm(pane.substr(1, dot - 1));
+        bool cancel =
+            form ? form->deliver(pane.substr(dot + 1), "navigate", json::object(), address) : true;
+        decided(cancel);
+        return cancel;
+    }
     if (!m_panes.contains(pane)) {
         decided(true);
         return true;
@@ -842,8 +862,29 @@ std::string WebHost::previewAddress(std::string_view relativeOutputPath) const {
     return "/s/" + m_server->token + "/preview/" + percentEncodePath(relativeOutputPath);
 }
 
-void WebHost::formChanged(Form&, const json& change) {
-    send(change);
+// Page views in a form load through the server like panes ("@frmManage.webManage"), so their
+// navigations reach the form's "navigate" handler.
+json WebHost::pageViewUrl(const std::string& form, const std::string& control,
+                          const json& address) const {
+    if (!address.is_string())
+        return address;
+    try {
+        return urlFor("@" + form + "." + control, address.get<std::string>());
+    } catch (const DomError&) {
+        return "about:blank";
+    }
+}
+
+void WebHost::formChanged(Form& form, const json& change) {
+    json out = change;
+    if (out.value("op", "") == "formSet" && out.value("property", "") == "address")
+        out["value"] = pageViewUrl(form.name(), out.value("control", ""), out["value"]);
+    if (out.value("op", "") == "form")
+        for (auto& c : out["form"]["controls"])
+            if (c["props"].contains("address"))
+                c["props"]["address"] =
+                    pageViewUrl(form.name(), c.value("name", ""), c["props"]["address"]);
+    send(out);
 }
 
 void WebHost::formUnloaded(const std::string& name) {

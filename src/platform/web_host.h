@@ -38,6 +38,10 @@ class ServerState; // what the HTTP threads share; see web_host.cpp
 // no CORS headers; every response carries a strict CSP, nosniff, no-referrer and no-store;
 // previews of generated sites are sandboxed into an opaque origin.
 //
+// Without a connected shell page, the window's state (caption, pane order, what each pane and
+// frame shows, open forms and dialogs) is kept and drawn when a page connects; document writes
+// are dropped (the page they were for is gone) and reads fail with DomError.
+//
 // Threads: the server's threads only parse, check and serve files; everything that touches
 // program state is posted to the loop, and they wait for the answer when the page needs one.
 class WebHost : public Host {
@@ -111,6 +115,8 @@ private:
     nlohmann::json snapshot() const;
     nlohmann::json waitForModal(nlohmann::json request);
     std::string addressFromUrl(const std::string& url) const;
+    nlohmann::json pageViewUrl(const std::string& form, const std::string& control,
+                               const nlohmann::json& address) const;
     PaneState& paneState(const std::string& pane);
 
     EventLoop& m_loop;

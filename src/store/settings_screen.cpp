@@ -5,6 +5,7 @@
 #include "platform/numbers.h"
 #include "platform/text.h"
 #include "shell/panes.h"
+#include "store/databases.h"
 #include "store/readers.h"
 
 #include <algorithm>
@@ -155,6 +156,11 @@ void subShowSetup(CommandContext& ctx, const CommandHandler& buildCategoryPage) 
     // Every value is put into the page as text: stored settings never become its markup, and
     // a value that looks like a tag is not filled in by a later step.
     platform::replaceAll(page, "<$vellumitetitle$>", platform::htmlEscape(app.displayTitle));
+    // A database that could not be opened at start-up gets another chance here.
+    if (!app.database || !app.database->isOpen())
+        app.database = openSiteDatabase(app.appFolder, [&](const std::string& report) {
+            app.host.msgBox(report, "Vellumite");
+        });
     auto rs = openSiteRow(app);
     for (const auto& t : kTextTags)
         platform::replaceAll(page, t.tag, platform::htmlEscape(readText(rs[t.field])));

@@ -29,7 +29,7 @@ const corsHeaders = (headers) => Object.keys(headers).filter((h) => h.startsWith
 const quitPath = 'pane/webFrontpage/html/%3C$quit$%3E';
 const sameOrigin = { 'Sec-Fetch-Site': 'same-origin', 'Sec-Fetch-Mode': 'navigate', 'Sec-Fetch-Dest': 'iframe' };
 
-test('requests that are not from the editor\'s own pages change nothing', async () => {
+test('requests that are not from the editor\'s own pages change nothing; names match in any case', async () => {
   const editor = await startEditor(['--offline']);
   const token = editor.address.split('/s/')[1].replace(/\/$/, '');
   const wrong = token.slice(0, -1) + (token.endsWith('0') ? '1' : '0');
@@ -48,6 +48,7 @@ test('requests that are not from the editor\'s own pages change nothing', async 
     ['cross-origin event', `${editor.address}event`, { method: 'POST', headers: { Origin: 'http://127.0.0.1:1', 'Content-Type': 'text/plain' }, body: '{"type":"modal","id":1,"result":"yes"}' }, 403],
     ['database file', `${editor.address}pane/webFrontpage/vellumite.db`, { headers: { 'Sec-Fetch-Site': 'same-origin', 'Sec-Fetch-Dest': 'image', 'Sec-Fetch-Mode': 'no-cors' } }, 404],
     ['escaping the app folder', `${editor.address}pane/webFrontpage/html/..%2f..%2fetc%2fpasswd`, { headers: { 'Sec-Fetch-Site': 'same-origin', 'Sec-Fetch-Dest': 'image', 'Sec-Fetch-Mode': 'no-cors' } }, 404],
+    ['file name in another letter case', `${editor.address}pane/webFrontpage/HTML/Template-FrontPage.HTML`, { headers: { 'Sec-Fetch-Site': 'same-origin', 'Sec-Fetch-Dest': 'image', 'Sec-Fetch-Mode': 'no-cors' } }, 200],
     ['NUL in a name', `${editor.address}pane/webFrontpage/html/template-frontpage.html%00.png`, { headers: { 'Sec-Fetch-Site': 'same-origin', 'Sec-Fetch-Dest': 'image', 'Sec-Fetch-Mode': 'no-cors' } }, 400],
   ];
   for (const [what, url, options, status] of cases) {

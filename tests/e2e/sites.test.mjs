@@ -12,6 +12,13 @@ import {
 after(cleanup);
 const browser = await launchBrowser();
 
+// The editor's highlights frame, which holds the recent list count.
+async function recentCountFrame(page) {
+  const frame = await until(() => page.frame({ name: 'highlights' }), 'the highlights frame');
+  await frame.waitForSelector('input[name="recentpostnum"]');
+  return frame;
+}
+
 test('a new user creates a site, protects it and keeps its settings across a restart', async () => {
   const editor = await startEditor(['--offline']);
   let page = await openEditor(browser, editor);
@@ -37,6 +44,14 @@ test('a new user creates a site, protects it and keeps its settings across a res
   // Opening a site without a password goes straight to the editor.
   await list.click('a.site:has-text("Travel notes")');
   await shown(page, 'webContent', '/contentedit.html');
+
+  // The recent list count kept on the editor screen takes whole numbers only.
+  const highlights = await recentCountFrame(page);
+  await highlights.fill('input[name="recentpostnum"]', 'many');
+  await highlights.click('a[href="<$saverecentsettings$>"]');
+  await answer(page, 'The number of recent posts must be a whole number from 0 to 32767.');
+  await highlights.fill('input[name="recentpostnum"]', '7');
+  await highlights.click('a[href="<$saverecentsettings$>"]');
 
   // A password: a mismatch is refused, then set; the link on the page says so.
   let setup = await openSettings(page);
@@ -85,6 +100,7 @@ test('a new user creates a site, protects it and keeps its settings across a res
   await openWithPassword(page, 'Travel notes', 'secret1');
   await shown(page, 'webContent', '/contentedit.html');
   assert.equal(await page.title(), 'Vellumite - Travel notes');
+  assert.equal(await (await recentCountFrame(page)).inputValue('input[name="recentpostnum"]'), '7');
 
   setup = await openSettings(page);
   const value = (name) => setup.inputValue(`input[name="${name}"]`);

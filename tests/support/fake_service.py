@@ -44,6 +44,7 @@ def main():
                     "headers": {k.lower(): v for k, v in self.headers.items()},
                     "bodySize": len(body),
                     "body": body.decode("latin-1"),
+                    "bodyHex": body.hex(),
                 })
 
         def do_GET(self):
@@ -75,7 +76,11 @@ def main():
             self.record(body)
             self.answer(200, "Publish recorded", "text/plain")
 
-    server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    class Server(ThreadingHTTPServer):
+        def handle_error(self, request, client_address):
+            pass  # a client that hung up early is no news
+
+    server = Server(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
     print("PORT %d" % server.server_address[1], flush=True)
     try:

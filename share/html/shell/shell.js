@@ -571,7 +571,14 @@
         const p = pane(op.pane);
         const done = load(op.pane, op.frames, op.url);
         p.loading = done;
-        try { await done; } finally { if (p.loading === done) p.loading = null; }
+        try {
+          await done;
+        } catch (e) {
+          // A frame the page does not have: said, and the pane is not left busy for ever.
+          post({ type: 'error', message: String(e && e.message || e) });
+        } finally {
+          if (p.loading === done) p.loading = null;
+        }
         p.seq = op.seq;
         post({ type: 'loaded', pane: op.pane, seq: op.seq, top: op.frames.length === 0, url: hrefOf(p.frame.contentWindow) });
         break;

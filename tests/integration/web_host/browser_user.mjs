@@ -25,6 +25,11 @@ async function until(check, what, timeoutMs = 15000) {
 }
 
 const scenarios = {
+  async missingFrame(page) {
+    await page.waitForSelector('#modal p:text("The page could not be changed: The page in webContent has no frame 3.")');
+    await page.click('#modal button[data-result="OK"]');
+    await page.waitForSelector('#modal', { state: 'hidden' });
+  },
   async forms(page) {
     const win = '.form-window[data-form="frmTest"]';
     await page.waitForSelector(`${win}:not([hidden])`);

@@ -1,18 +1,13 @@
 // The web host in a real browser: forms, modal dialogs and document operations round-trip.
-#include "platform/web_host.h"
-
-#include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include "platform/files.h"
+#include "platform/web_host.h"
+#include "support/child_process.h"
 #include "support/site_database.h"
 #include "support/temp_dir.h"
 
-extern char** environ;
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace platform {
 namespace {
@@ -26,32 +21,11 @@ public:
     BrowserUser(EventLoop& loop, const std::string& address, const std::string& scenario,
                 const std::vector<std::string>& env = {})
         : m_loop(loop) {
-        int out[2];
-        if (::pipe2(out, O_CLOEXEC) != 0)
-            throw std::runtime_error("cannot make a pipe");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 2);
-        std::string script = std::string(VELLUMITE_TESTS_DIR) + "/integration/web_host/browser_user.mjs";
-        std::vector<std::string> args = {"node", script, address, scenario};
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> envStrings(env);
-        for (char** e = environ; *e; ++e)
-            envStrings.emplace_back(*e);
-        std::vector<char*> envp;
-        for (auto& e : envStrings)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        int rc = posix_spawnp(&m_pid, "node", &actions, nullptr, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        if (rc != 0)
-            throw std::runtime_error("cannot start node");
-        m_fd = out[0];
+        std::string script =
+            std::string(VELLUMITE_TESTS_DIR) + "/integration/web_host/browser_user.mjs";
+        auto child = testing_support::startChild({"node", script, address, scenario}, env, true);
+        m_pid = child.pid;
+        m_fd = child.output;
         m_watch = loop.watchFd(m_fd, POLLIN, [this](short) {
             char buf[4096];
             ssize_t n = ::read(m_fd, buf, sizeof buf);
@@ -106,7 +80,8 @@ protected:
         host->start();
     }
     void waitForBrowser() {
-        ASSERT_TRUE(loop.runUntil([&] { return host->browserAttached(); }, std::chrono::seconds(60)));
+        ASSERT_TRUE(
+            loop.runUntil([&] { return host->browserAttached(); }, std::chrono::seconds(60)));
     }
 
     testing_support::TempDir dir;
@@ -158,15 +133,27 @@ TEST_F(WebHostInBrowser, ModalDialogsAnswerTheLogic) {
     EXPECT_EQ(user.finish(), 0) << user.output();
 }
 
+TEST_F(WebHostInBrowser, NavigatingAFrameThePageLacksIsReportedAndEndsTheBusyState) {
+    files::writeFileAtomic(dir / "html/plain.html", "<!doctype html><p>no frames here</p>");
+    BrowserUser user(loop, host->address(), "missingFrame");
+    waitForBrowser();
+    Pane content = host->pane("webContent");
+    content.navigate(dir / "html/plain.html");
+    content.document().frame(3).navigate(dir / "html/plain.html");
+    EXPECT_TRUE(content.waitUntilNotBusy(std::chrono::seconds(60)));
+    EXPECT_EQ(user.finish(), 0) << user.output();
+}
+
 TEST_F(WebHostInBrowser, DocumentOperationsReadAndWriteTheShownPage) {
-    files::writeFileAtomic(dir / "html/doc.html",
-                           "<!doctype html><html><head><style>#note { color: blue }</style></head>"
-                           "<body><form name=edit><input name=title value='Hi'>"
-                           "<input type=checkbox name=opt checked>"
-                           "<textarea name=body>The quick brown fox</textarea></form>"
-                           "<div id=box class=categorypopuphide></div><p id=note>x</p>"
-                           "<iframe src=child1.html></iframe>"
-                           "<a id=go href='&lt;$go$&gt;'>go</a><span id=ready></span></body></html>");
+    files::writeFileAtomic(
+        dir / "html/doc.html",
+        "<!doctype html><html><head><style>#note { color: blue }</style></head>"
+        "<body><form name=edit><input name=title value='Hi'>"
+        "<input type=checkbox name=opt checked>"
+        "<textarea name=body>The quick brown fox</textarea></form>"
+        "<div id=box class=categorypopuphide></div><p id=note>x</p>"
+        "<iframe src=child1.html></iframe>"
+        "<a id=go href='&lt;$go$&gt;'>go</a><span id=ready></span></body></html>");
     files::writeFileAtomic(dir / "html/child1.html", "<!doctype html><p>one</p>");
     files::writeFileAtomic(dir / "html/child2.html",
                            "<!doctype html><form><input name=answer></form>");

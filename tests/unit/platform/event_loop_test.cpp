@@ -84,19 +84,21 @@ TEST(EventLoop, PeriodicTimerRepeatsUntilCancelledAndRestartDelaysIt) {
         if (++ticks == 3)
             loop.cancelTimer(id);
     });
-    loop.runUntil([] { return false; }, 100ms);
+    loop.runUntil([&] { return ticks >= 3; }, 2s);
+    loop.runUntil([] { return false; }, 30ms); // and no tick after the cancel
     EXPECT_EQ(ticks, 3);
 
-    // Restarting the countdown again and again keeps it from firing at all.
+    // Restarting the countdown again and again keeps it from firing at all. The period is
+    // long against one pass, so that a busy machine pausing this thread cannot make it due.
     int restarted = 0;
-    auto later = loop.addPeriodicTimer(40ms, [&] { ++restarted; });
+    auto later = loop.addPeriodicTimer(400ms, [&] { ++restarted; });
     auto start = EventLoop::Clock::now();
-    while (EventLoop::Clock::now() - start < 100ms) {
+    while (EventLoop::Clock::now() - start < 600ms) {
         loop.restartTimer(later);
         loop.pumpOnce(5ms);
     }
     EXPECT_EQ(restarted, 0);
-    loop.runUntil([&] { return restarted == 1; }, 1s);
+    loop.runUntil([&] { return restarted == 1; }, 2s);
     EXPECT_EQ(restarted, 1);
 }
 

@@ -144,6 +144,21 @@ TEST_F(SettingsScreen, StoredTextNeverBecomesMarkupOrAnotherTag) {
     EXPECT_NE(page.find("value=\"&lt;$VellumiteUserPassword$&gt;\""), std::string::npos);
 }
 
+TEST_F(SettingsScreen, AClosedDatabaseIsOpenedAgain) {
+    f.app.database.reset();
+    EXPECT_NE(showPage().find("value=\"ftp.example.org\""), std::string::npos);
+    ASSERT_TRUE(f.app.database);
+    EXPECT_TRUE(f.app.database->isOpen());
+
+    // One that cannot be opened is reported, and the screen stays as it was.
+    f.app.database.reset();
+    std::filesystem::rename(f.dir / "vellumite.db", f.dir / "moved.db");
+    auto ctx = f.context(pane::Setup);
+    EXPECT_THROW(subShowSetup(ctx, {}), platform::DbError);
+    ASSERT_EQ(f.host.messages.size(), 1u);
+    EXPECT_EQ(f.host.messages[0].text.rfind("error [3024:", 0), 0u) << f.host.messages[0].text;
+}
+
 TEST_F(SettingsScreen, MissingTemplateIsReportedByName) {
     std::filesystem::remove(f.dir / "html/template-setup.html");
     auto ctx = f.context(pane::Setup);

@@ -1,0 +1,263 @@
+// `vellumite ftp`: drives CFtpClient one operation at a time on an event loop of its own.
+#include "net/ftp_command.h"
+
+#include "net/ftp_client.h"
+#include "net/numbered_error.h"
+
+#include <chrono>
+#include <filesystem>
+#include <iomanip>
+#include <optional>
+#include <ostream>
+#include <stdexcept>
+
+namespace vellumite {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+std::string percentDecode(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%') {
+            int high = i + 2 < text.size() ? hexValue(text[i + 1]) : -1;
+            int low = i + 2 < text.size() ? hexValue(text[i + 2]) : -1;
+            if (high < 0 || low < 0)
+                throw std::invalid_argument("bad percent escape in \"" + text + "\"");
+            out += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// A failure to report: the client's error number and text.
+struct CommandError {
+    std::int32_t number;
+    std::string text;
+};
+
+class Session {
+public:
+    Session(const FtpCommandOptions& options, std::ostream& err) : m_options(options), m_err(err) {
+        auto done = [this](AsyncResultStatus status) { m_status = status; };
+        m_client.OnConnect = m_client.OnCreateDirectory = m_client.OnDeleteFile = done;
+        m_client.OnGetCurrentDirectory = m_client.OnSetCurrentDirectory = done;
+        m_client.OnRemoveDirectory = m_client.OnRenameFile = m_client.OnDownloadFile = done;
+        m_client.OnUploadFile = m_client.OnEnumFiles = m_client.OnQuitSession = done;
+        m_client.OnQuote = done;
+        m_client.SessionProtocolMessage = [this](const std::string& text, std::int32_t type) {
+            if (!m_options.verbose)
+                return;
+            const bool password = type == 0 && text.rfind("PASS ", 0) == 0;
+            m_err << (type == 0 ? "> " : "< ") << (password ? "PASS ****" : text) << "\n";
+        };
+        m_client.OnDataTransferProgress = [this](std::int64_t bytes) { showProgress(bytes); };
+        m_client.setPassiveMode(options.passive);
+        m_client.setTimeOut(static_cast<std::int16_t>(options.timeoutSeconds));
+        m_client.setSendBufferLenght(8192);
+    }
+
+    CFtpClient& client() { return m_client; }
+
+    // Starts one operation and waits for its completion; a failure becomes CommandError.
+    void run(const std::function<void()>& start) {
+        m_status.reset();
+        try {
+            start();
+        } catch (const NumberedError& e) {
+            throw CommandError{e.number(), e.description()};
+        }
+        m_loop.runUntil([&] { return m_status.has_value(); });
+        endProgress();
+        switch (*m_status) {
+        case arStatusOk:
+            return;
+        case arStatusTimeOut:
+            m_client.CancelAsyncMethod();
+            throw CommandError{10060, "no answer from the server within " +
+                                          std::to_string(m_options.timeoutSeconds) + " seconds"};
+        default: {
+            const CFtpError& e = m_client.LastFtpError();
+            std::string text = e.Description;
+            std::string reply = m_client.LastServerResponse();
+            while (!reply.empty() && (reply.back() == '\n' || reply.back() == '\r'))
+                reply.pop_back();
+            if (e.Number > 16000 && e.Number < 17000 && !reply.empty())
+                text += " (the server said: " + reply + ")";
+            throw CommandError{e.Number, text};
+        }
+        }
+    }
+
+    // Progress is shown for file transfers only, with their size when it is known.
+    void showTransfer(std::int64_t total) {
+        m_showProgress = true;
+        m_total = total;
+    }
+
+    void quit() {
+        try {
+            run([&] { m_client.QuitSession(); });
+        } catch (const CommandError&) {
+            // The work is done; a server that will not say goodbye changes nothing.
+        }
+    }
+
+private:
+    void showProgress(std::int64_t bytes) {
+        if (!m_options.progress || !m_showProgress)
+            return;
+        m_lastBytes = bytes;
+        const auto now = Clock::now();
+        if (m_shown && now - m_lastShown < std::chrono::milliseconds(100) && bytes != m_total)
+            return;
+        m_lastShown = now;
+        m_shown = true;
+        m_err << "\r" << bytes << " bytes";
+        if (m_total > 0)
+            m_err << " of " << m_total << " (" << (bytes * 100 / m_total) << "%)";
+        m_err << std::flush;
+    }
+    void endProgress() {
+        if (m_shown) {
+            m_err << "\r" << m_lastBytes << " bytes";
+            if (m_total > 0)
+                m_err << " of " << m_total << " (" << (m_lastBytes * 100 / m_total) << "%)";
+            m_err << "\n";
+        }
+        m_shown = false;
+        m_total = 0;
+    }
+
+    const FtpCommandOptions& m_options;
+    std::ostream& m_err;
+    platform::EventLoop m_loop;
+    CFtpClient m_client{m_loop};
+    std::optional<AsyncResultStatus> m_status;
+    std::int64_t m_total = 0, m_lastBytes = 0;
+    bool m_showProgress = false, m_shown = false;
+    Clock::time_point m_lastShown;
+};
+
+void printListing(const CFtpFiles& files, std::ostream& out) {
+    for (const auto& entry : files) {
+        const CFtpFile& f = *entry.item;
+        out << std::left << std::setw(11) << f.Permissions << " " << std::setw(8) << f.Owner << " "
+            << std::setw(8) << f.Group << " " << std::right << std::setw(12) << f.FileSize << " "
+            << to_string(f.LastWriteTime).substr(0, 16) << " " << f.FileName;
+        if (!f.FilePath.empty())
+            out << " -> " << f.FilePath;
+        out << "\n";
+    }
+}
+
+std::string baseName(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
+}
+
+} // namespace
+
+FtpUrl parseFtpUrl(const std::string& url) {
+    const std::string scheme = "ftp://";
+    if (url.rfind(scheme, 0) != 0)
+        throw std::invalid_argument("the address must start with ftp:// (got \"" + url + "\")");
+    FtpUrl result;
+    std::string rest = url.substr(scheme.size());
+    const std::size_t slash = rest.find('/');
+    std::string authority = rest.substr(0, slash);
+    result.path = slash == std::string::npos ? "" : percentDecode(rest.substr(slash));
+    if (const std::size_t at = authority.rfind('@'); at != std::string::npos) {
+        std::string userInfo = authority.substr(0, at);
+        authority = authority.substr(at + 1);
+        const std::size_t colon = userInfo.find(':');
+        result.user = percentDecode(userInfo.substr(0, colon));
+        if (colon != std::string::npos)
+            result.password = percentDecode(userInfo.substr(colon + 1));
+    }
+    if (const std::size_t colon = authority.rfind(':'); colon != std::string::npos) {
+        const std::string port = authority.substr(colon + 1);
+        authority = authority.substr(0, colon);
+        std::size_t used = 0;
+        int value = 0;
+        try {
+            value = std::stoi(port, &used);
+        } catch (const std::exception&) {
+            used = 0;
+        }
+        if (used != port.size() || value < 1 || value > 65535)
+            throw std::invalid_argument("bad port \"" + port + "\" in " + url);
+        result.port = value;
+    }
+    if (authority.empty())
+        throw std::invalid_argument("no host in " + url);
+    result.host = authority;
+    return result;
+}
+
+int runFtpCommand(const std::string& action, const FtpUrl& url, const std::string& argument,
+                  const FtpCommandOptions& options, std::ostream& out, std::ostream& err) {
+    Session session(options, err);
+    CFtpClient& client = session.client();
+    try {
+        try {
+            client.setFtpServer(url.host);
+            client.setRemotePort(url.port);
+            client.setUserName(url.user);
+            client.setPassword(url.password);
+        } catch (const NumberedError& e) {
+            throw CommandError{e.number(), e.description()};
+        }
+        session.run([&] { client.Connect(); });
+        if (action == "ls") {
+            if (!url.path.empty() && url.path != "/")
+                session.run([&] { client.SetCurrentDirectory(url.path); });
+            session.run([&] { client.EnumFiles(); });
+            printListing(*client.CurrentDirectoryFiles(), out);
+        } else if (action == "put") {
+            std::string remote = url.path;
+            if (remote.empty() || remote.back() == '/')
+                remote += baseName(argument);
+            std::error_code ec;
+            const auto size = std::filesystem::file_size(argument, ec);
+            session.showTransfer(ec ? 0 : static_cast<std::int64_t>(size));
+            session.run([&] { client.UploadFile(argument, remote, 0); });
+        } else if (action == "get") {
+            const std::string local = argument.empty() ? baseName(url.path) : argument;
+            session.showTransfer(0);
+            session.run([&] { client.DownloadFile(url.path, local, true); });
+        } else if (action == "mkdir") {
+            session.run([&] { client.CreateDirectory(url.path); });
+        } else if (action == "rm") {
+            session.run([&] { client.DeleteFile(url.path); });
+        } else if (action == "quote") {
+            session.run([&] { client.Quote(argument); });
+            std::string reply = client.LastServerResponse();
+            out << reply << (reply.ends_with('\n') ? "" : "\n");
+        } else {
+            err << "vellumite: unknown ftp action \"" << action
+                << "\" (use ls, put, get, mkdir, rm or quote)\n";
+            return 1;
+        }
+        session.quit();
+        return 0;
+    } catch (const CommandError& e) {
+        err << "vellumite: error " << e.number << ": " << e.text << "\n";
+        return 1;
+    }
+}
+
+} // namespace vellumite

@@ -1,0 +1,164 @@
+// Start-up and shutdown against a real app folder, real SQLite and the fake web service.
+#include "platform/files.h"
+#include "shell/app_folder.h"
+#include "shell/panes.h"
+#include "shell/startup.h"
+#include "support/fake_host.h"
+#include "support/fake_service.h"
+#include "support/site_database.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+namespace vellumite {
+namespace {
+
+using namespace std::chrono_literals;
+using platform::DocPath;
+using testing::FakeHost;
+namespace fs = std::filesystem;
+
+class Startup : public ::testing::Test {
+protected:
+    Startup() : host({kPaneNames.begin(), kPaneNames.end()}, &loop) {
+        prepareAppFolder(dir.path(), testing_support::sourceShare());
+    }
+    std::unique_ptr<AppState> makeApp(bool online, const std::string& serviceUrl) {
+        Settings s;
+        s.online = online;
+        s.serviceUrl = serviceUrl;
+        return std::make_unique<AppState>(loop, host, dir.path(), s);
+    }
+    bool navigated(const DocPath& where, const fs::path& file) const {
+        for (const auto& [path, address] : host.navigations)
+            if (path == where && address == file.string())
+                return true;
+        return false;
+    }
+    fs::path html(const std::string& name) const { return dir.path() / "html" / name; }
+    std::string contents(const std::string& name) const {
+        return fs::exists(html(name)) ? platform::files::readFile(html(name)) : "";
+    }
+
+    testing_support::TempDir dir;
+    platform::EventLoop loop;
+    FakeHost host;
+};
+
+TEST_F(Startup, OfflineStartOpensTheDatabaseAndShowsTheFrontPage) {
+    testing_support::FakeService service;
+    auto app = makeApp(false, service.url());
+    app->postListPage = 7;
+    host.form("frmPublish");
+    Shell shell(*app, notAvailableHandlers());
+    shell.start();
+    loop.runUntil([] { return false; }, 200ms);
+
+    EXPECT_TRUE(service.requests().empty());
+    ASSERT_TRUE(app->database && app->database->isOpen());
+    EXPECT_EQ(app->postListPage, 1);
+    EXPECT_TRUE(navigated({"webTemplateDesigner", {}}, html("template-design.html")));
+    EXPECT_EQ(host.frontPane(), "webFrontpage");
+    EXPECT_EQ(host.location({"webFrontpage", {}}), html("template-frontpage.html").string());
+    EXPECT_EQ(host.findForm("frmPublish"), nullptr);
+    EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(Startup, FetchedPagesWaitForTheFrontPageThenFillFrames2And3) {
+    testing_support::FakeService service(
+        {"--version-body", "new version", "--recent-body", "recent sites"});
+    platform::files::writeFileAtomic(html("versioninfonew.html"), "stale");
+    auto app = makeApp(true, service.url());
+    host.busyPanes["webFrontpage"] = true; // the browser has not loaded it yet
+    Shell shell(*app, notAvailableHandlers());
+    // The completions wait inside the loop while the pane is busy, so the test looks from a
+    // timer, then lets the pane finish loading.
+    bool writtenFirst = false;
+    bool framesWaited = false;
+    std::function<void()> check = [&] {
+        if (contents("recentlyUpdated.html") != "recent sites" ||
+            contents("versioninfonew.html") != "new version") {
+            loop.addTimer(50ms, check);
+            return;
+        }
+        writtenFirst = true;
+        framesWaited = !navigated({"webFrontpage", {2}}, html("versioninfonew.html")) &&
+                       !navigated({"webFrontpage", {3}}, html("recentlyUpdated.html"));
+        host.busyPanes["webFrontpage"] = false;
+    };
+    loop.addTimer(50ms, check);
+    shell.start();
+    EXPECT_TRUE(loop.runUntil(
+        [&] {
+            return navigated({"webFrontpage", {2}}, html("versioninfonew.html")) &&
+                   navigated({"webFrontpage", {3}}, html("recentlyUpdated.html"));
+        },
+        20s));
+    EXPECT_TRUE(writtenFirst);
+    EXPECT_TRUE(framesWaited);
+    std::vector<std::string> paths;
+    for (const auto& r : service.requests())
+        paths.push_back(r["path"]);
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ(paths,
+              (std::vector<std::string>{"/recentlyupdatedClient.php", "/versioninfonew.html"}));
+    EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(Startup, AFailedFetchChangesNothingAndSaysNothing) {
+    auto app = makeApp(true, "http://127.0.0.1:1");
+    Shell shell(*app, notAvailableHandlers());
+    shell.start();
+    loop.runUntil([] { return false; }, 500ms);
+    EXPECT_FALSE(fs::exists(html("recentlyUpdated.html")));
+    EXPECT_FALSE(fs::exists(html("versioninfonew.html")));
+    for (const auto& [path, address] : host.navigations)
+        EXPECT_TRUE(path.frames.empty()) << address;
+    EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(Startup, WelcomeNoteOnlyWhileTheSampleSiteExists) {
+    auto app = makeApp(false, "http://127.0.0.1:1");
+    Shell shell(*app, notAvailableHandlers());
+    shell.start();
+    host.firePageComplete("webFrontpage", html("template-frontpage.html").string());
+    EXPECT_TRUE(navigated({"webFrontpage", {1}}, html("tooltips/welcome.html")));
+
+    host.navigations.clear();
+    host.firePageComplete("webFrontpage", html("newlog.html").string()); // not the front page
+    EXPECT_TRUE(host.navigations.empty());
+
+    app->db().execute("DELETE FROM VellumiteLog WHERE LogTitle=?", {"Welcome to Vellumite"});
+    host.firePageComplete("webFrontpage", html("template-frontpage.html").string());
+    EXPECT_TRUE(host.navigations.empty());
+}
+
+TEST_F(Startup, UnopenableDatabaseIsReportedAndTheFrontPageStillShows) {
+    fs::remove(dir / "vellumite.db");
+    platform::files::writeFileAtomic(dir / "vellumite.db", "this is not a database, just text");
+    auto app = makeApp(false, "http://127.0.0.1:1");
+    Shell shell(*app, notAvailableHandlers());
+    shell.start();
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].text.rfind("error [", 0), 0u) << host.messages[0].text;
+    EXPECT_FALSE(app->database.has_value());
+    EXPECT_EQ(host.frontPane(), "webFrontpage");
+    // Later work on the database fails with the engine's own error, shown, not a crash.
+    host.firePageComplete("webFrontpage", html("template-frontpage.html").string());
+    EXPECT_THROW(app->db(), platform::DbError);
+}
+
+TEST_F(Startup, ShutdownClosesTheDatabaseAndUnloadsTheWindows) {
+    auto app = makeApp(false, "http://127.0.0.1:1");
+    Shell shell(*app, notAvailableHandlers());
+    shell.start();
+    host.form("frmImage").show();
+    host.form("frmManage");
+    shell.shutdown();
+    EXPECT_FALSE(app->database.has_value());
+    EXPECT_EQ(host.findForm("frmImage"), nullptr);
+    EXPECT_EQ(host.findForm("frmManage"), nullptr);
+}
+
+} // namespace
+} // namespace vellumite

@@ -1,0 +1,47 @@
+// posix_spawn with a pipe for the child's output.
+#include "support/child_process.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <stdexcept>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace testing_support {
+
+Child startChild(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
+                 bool withStderr) {
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0)
+        throw std::runtime_error("cannot make a pipe");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    if (withStderr)
+        posix_spawn_file_actions_adddup2(&actions, out[1], 2);
+    std::vector<std::string> argStrings(args);
+    std::vector<char*> argv;
+    for (auto& a : argStrings)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> envStrings(extraEnv);
+    for (char** e = environ; *e; ++e)
+        envStrings.emplace_back(*e);
+    std::vector<char*> envp;
+    for (auto& e : envStrings)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    Child child;
+    int rc = posix_spawnp(&child.pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    if (rc != 0) {
+        ::close(out[0]);
+        throw std::runtime_error("cannot start " + args.at(0));
+    }
+    child.output = out[0];
+    return child;
+}
+
+} // namespace testing_support

@@ -1,0 +1,20 @@
+// Starting a helper program for a test with its output on a pipe.
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace testing_support {
+
+struct Child {
+    pid_t pid = -1;
+    int output = -1; // read end: the child's stdout (and stderr with `withStderr`)
+};
+
+// Runs args[0] (searched on PATH) with the rest as its arguments and `extraEnv` ("NAME=value")
+// added to ours. Throws std::runtime_error when it cannot start.
+Child startChild(const std::vector<std::string>& args,
+                 const std::vector<std::string>& extraEnv = {}, bool withStderr = false);
+
+} // namespace testing_support

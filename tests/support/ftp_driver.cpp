@@ -1,0 +1,61 @@
+// The test driver of CFtpClient.
+#include "support/ftp_driver.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace testing_support {
+
+using vellumite::AsyncResultStatus;
+
+FtpDriver::FtpDriver(platform::EventLoop& loop, vellumite::CFtpClient& client)
+    : m_loop(loop), m_client(client) {
+    auto completion = [this](const char* name) {
+        return [this, name](AsyncResultStatus status) { completions.emplace_back(name, status); };
+    };
+    client.OnConnect = completion("OnConnect");
+    client.OnCreateDirectory = completion("OnCreateDirectory");
+    client.OnDeleteFile = completion("OnDeleteFile");
+    client.OnGetCurrentDirectory = completion("OnGetCurrentDirectory");
+    client.OnSetCurrentDirectory = completion("OnSetCurrentDirectory");
+    client.OnRemoveDirectory = completion("OnRemoveDirectory");
+    client.OnRenameFile = completion("OnRenameFile");
+    client.OnDownloadFile = completion("OnDownloadFile");
+    client.OnUploadFile = completion("OnUploadFile");
+    client.OnEnumFiles = completion("OnEnumFiles");
+    client.OnQuitSession = completion("OnQuitSession");
+    client.OnQuote = completion("OnQuote");
+    client.OnDataTransferProgress = [this](std::int64_t n) { progress.push_back(n); };
+    // VELLUMITE_FTP_TRACE=1 prints the exchange, for looking into a failing test.
+    const bool trace = std::getenv("VELLUMITE_FTP_TRACE") != nullptr;
+    client.SessionProtocolMessage = [this, trace](const std::string& text, std::int32_t type) {
+        if (trace)
+            std::fprintf(stderr, "%s %s\n", type == 0 ? ">" : "<", text.c_str());
+        (type == 0 ? sent : replies).push_back(text);
+    };
+    client.OnStateChange = [this](vellumite::FtpState s) { states.push_back(s); };
+}
+
+std::optional<AsyncResultStatus> FtpDriver::run(const std::function<void()>& start,
+                                                std::chrono::milliseconds limit) {
+    const std::size_t before = completions.size();
+    start();
+    if (!m_loop.runUntil([&] { return completions.size() > before; }, limit))
+        return std::nullopt;
+    return completions[before].second;
+}
+
+std::optional<AsyncResultStatus> FtpDriver::next(std::chrono::milliseconds limit) {
+    return run([] {}, limit);
+}
+
+void FtpDriver::settle(std::chrono::milliseconds span) {
+    m_loop.runUntil([] { return false; }, span);
+}
+
+std::string FtpDriver::lastError() const {
+    const auto& e = m_client.LastFtpError();
+    return std::to_string(e.Number) + " " + e.Description + " [" + e.Source + "]";
+}
+
+} // namespace testing_support

@@ -1,0 +1,46 @@
+// Drives a CFtpClient one operation at a time for tests: start, pump, read the completion.
+#pragma once
+
+#include "net/ftp_client.h"
+#include "platform/event_loop.h"
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// Hooks every event of the client and records it. Tests may replace single handlers after.
+class FtpDriver {
+public:
+    FtpDriver(platform::EventLoop& loop, vellumite::CFtpClient& client);
+
+    // Starts an operation and pumps until a completion event arrives; its status, or nothing
+    // when none came within `limit`.
+    std::optional<vellumite::AsyncResultStatus>
+    run(const std::function<void()>& start,
+        std::chrono::milliseconds limit = std::chrono::seconds(60));
+    // Waits for the next completion without starting anything.
+    std::optional<vellumite::AsyncResultStatus>
+    next(std::chrono::milliseconds limit = std::chrono::seconds(60));
+    // Pumps for `span`, whatever happens.
+    void settle(std::chrono::milliseconds span);
+
+    // "OnConnect", "OnUploadFile", ... with their status, in order.
+    std::vector<std::pair<std::string, vellumite::AsyncResultStatus>> completions;
+    std::vector<std::string> sent;    // command texts, as SessionProtocolMessage gives them
+    std::vector<std::string> replies; // reply texts
+    std::vector<vellumite::FtpState> states;
+    std::vector<std::int64_t> progress;
+
+    // "number description" of the client's last error, for failure messages.
+    std::string lastError() const;
+
+private:
+    platform::EventLoop& m_loop;
+    vellumite::CFtpClient& m_client;
+};
+
+} // namespace testing_support

@@ -1,0 +1,51 @@
+// Reading the addresses `vellumite ftp` takes.
+#include "net/ftp_command.h"
+
+#include <gtest/gtest.h>
+#include <stdexcept>
+
+namespace vellumite {
+namespace {
+
+TEST(ParseFtpUrl, ReadsEveryPartAndDecodesEscapes) {
+    struct Case {
+        const char* url;
+        const char* user;
+        const char* password;
+        const char* host;
+        int port;
+        const char* path;
+    };
+    const Case cases[] = {
+        {"ftp://example.org", "", "", "example.org", 21, ""},
+        {"ftp://127.0.0.1:2121/", "", "", "127.0.0.1", 2121, "/"},
+        {"ftp://me@host/www/index.html", "me", "", "host", 21, "/www/index.html"},
+        {"ftp://me:p%40ss:word@host:21/a%20b", "me", "p@ss:word", "host", 21, "/a b"},
+        {"ftp://us%3Aer:x@host/", "us:er", "x", "host", 21, "/"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url);
+        FtpUrl url = parseFtpUrl(c.url);
+        EXPECT_EQ(url.user, c.user);
+        EXPECT_EQ(url.password, c.password);
+        EXPECT_EQ(url.host, c.host);
+        EXPECT_EQ(url.port, c.port);
+        EXPECT_EQ(url.path, c.path);
+    }
+}
+
+TEST(ParseFtpUrl, RefusesWhatIsNotAnFtpAddress) {
+    for (const char* url :
+         {"http://host/", "host/path", "ftp://", "ftp://u:p@:21/", "ftp://host:0/",
+          "ftp://host:99999/", "ftp://host:21x/", "ftp://host/%zz", "ftp://host/%4"}) {
+        EXPECT_THROW(parseFtpUrl(url), std::invalid_argument) << url;
+    }
+}
+
+TEST(ParseFtpUrl, DecodedLineBreaksReachTheClientWhichRefusesThem) {
+    // Decoding does not judge; the client refuses CR LF before anything is sent.
+    EXPECT_EQ(parseFtpUrl("ftp://h/a%0d%0aDELE%20x").path, "/a\r\nDELE x");
+}
+
+} // namespace
+} // namespace vellumite
