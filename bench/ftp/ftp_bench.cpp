@@ -1,14 +1,16 @@
 // Uploads to pyftpdlib on loopback with CFtpClient, lftp and curl, side by side in one run:
 // 1,000 files of 5 KB, then one file of 50 MB.
+#include "net/ftp_client.h"
+
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <functional>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <spawn.h>
 #include <stdexcept>
@@ -16,8 +18,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
-
-#include "net/ftp_client.h"
 
 extern char** environ;
 
@@ -65,8 +65,8 @@ struct Server {
     pid_t pid = -1;
     int port = 0;
     Server(const fs::path& root, const fs::path& work) {
-        const fs::path script =
-            fs::path(VELLUMITE_SOURCE_SHARE).parent_path() / "tests" / "support" / "pyftpd_server.py";
+        const fs::path script = fs::path(VELLUMITE_SOURCE_SHARE).parent_path() / "tests" /
+                                "support" / "pyftpd_server.py";
         const fs::path portFile = work / "port.txt";
         pid = spawn({"/usr/bin/python3", script.string(), root.string(), kUser, kPassword},
                     portFile.string());
@@ -131,23 +131,24 @@ double vellumiteUpload(int port, const std::vector<fs::path>& files, const std::
 }
 
 std::string url(int port, const std::string& folder) {
-    return "ftp://" + std::string(kUser) + ":" + kPassword + "@127.0.0.1:" +
-           std::to_string(port) + "/" + folder + "/";
+    return "ftp://" + std::string(kUser) + ":" + kPassword + "@127.0.0.1:" + std::to_string(port) +
+           "/" + folder + "/";
 }
 
 double lftpMirror(int port, const fs::path& dir, const std::string& folder) {
     return timed({"lftp", "-u", std::string(kUser) + "," + kPassword, "-p", std::to_string(port),
                   "-e",
                   "set ftp:passive-mode on; set net:max-retries 1; mirror -R --no-perms "
-                  "--parallel=1 " + dir.string() + " /" + folder + "; quit",
+                  "--parallel=1 " +
+                      dir.string() + " /" + folder + "; quit",
                   "127.0.0.1"});
 }
 
 double lftpPut(int port, const fs::path& file, const std::string& folder) {
     return timed({"lftp", "-u", std::string(kUser) + "," + kPassword, "-p", std::to_string(port),
                   "-e",
-                  "set ftp:passive-mode on; set net:max-retries 1; mkdir -p /" + folder +
-                      "; put " + file.string() + " -o /" + folder + "/; quit",
+                  "set ftp:passive-mode on; set net:max-retries 1; mkdir -p /" + folder + "; put " +
+                      file.string() + " -o /" + folder + "/; quit",
                   "127.0.0.1"});
 }
 
@@ -156,8 +157,7 @@ double curlUpload(int port, const std::vector<fs::path>& files, const std::strin
     for (std::size_t i = 0; i < files.size(); ++i)
         list += (i ? "," : "") + files[i].string();
     list += "}";
-    return timed({"curl", "-s", "--ftp-create-dirs", "--ftp-pasv", "-T", list,
-                  url(port, folder)});
+    return timed({"curl", "-s", "--ftp-create-dirs", "--ftp-pasv", "-T", list, url(port, folder)});
 }
 
 double median(std::vector<double> v) {

@@ -457,3 +457,29 @@ TEST_F(FtpClientTest, PropertyAndArgumentErrors) {
 
 } // namespace
 } // namespace vellumite
+
+namespace vellumite {
+namespace {
+
+TEST(GetFreePort, StaysWithinValidPortsAndWrapsAfterTheLast) {
+    int previous = ftp_detail::GetFreePort();
+    EXPECT_GE(previous, 20000);
+    EXPECT_LE(previous, 65535);
+    int outOfRange = 0, wraps = 0;
+    for (int i = 0; i < 50000; ++i) { // more than the whole range above 20000
+        const int port = ftp_detail::GetFreePort();
+        if (port < 20000 || port > 65535)
+            ++outOfRange;
+        if (port != previous + 1) {
+            ++wraps;
+            EXPECT_EQ(previous, 65535);
+            EXPECT_EQ(port, 20000);
+        }
+        previous = port;
+    }
+    EXPECT_EQ(outOfRange, 0);
+    EXPECT_EQ(wraps, 1);
+}
+
+} // namespace
+} // namespace vellumite
