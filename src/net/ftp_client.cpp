@@ -72,6 +72,12 @@ void requireName(const char* method, const std::string& name) {
         throw invalidArgument(method);
 }
 
+// A local path: anything the file system takes, but not empty and without NUL.
+void requireLocalName(const char* method, const std::string& path) {
+    if (path.empty() || path.find('\0') != std::string::npos)
+        throw invalidArgument(method);
+}
+
 // Runs `body`; an error met there is raised again with "CFtpClient.<routine> failed: " before
 // its description, unless an inner routine already named itself.
 template <class F>
@@ -445,10 +451,15 @@ void CFtpClient::Connect() {
     }
 }
 
+void CFtpClient::startNamedCommand(const char* method, FtpOperation operation, const char* verb,
+                                   const std::string& name) {
+    requireIdle(method);
+    requireName(method, name);
+    startOperation(operation, [&] { SendFtpCommand(verb, name); });
+}
+
 void CFtpClient::SetCurrentDirectory(const std::string& path) {
-    requireIdle("SetCurrentDirectory");
-    requireName("SetCurrentDirectory", path);
-    startOperation(FtpOperation::SetCurrentDirectory, [&] { SendFtpCommand("CWD", path); });
+    startNamedCommand("SetCurrentDirectory", FtpOperation::SetCurrentDirectory, "CWD", path);
 }
 
 void CFtpClient::GetCurrentDirectory() {
@@ -457,21 +468,15 @@ void CFtpClient::GetCurrentDirectory() {
 }
 
 void CFtpClient::CreateDirectory(const std::string& path) {
-    requireIdle("CreateDirectory");
-    requireName("CreateDirectory", path);
-    startOperation(FtpOperation::CreateDirectory, [&] { SendFtpCommand("MKD", path); });
+    startNamedCommand("CreateDirectory", FtpOperation::CreateDirectory, "MKD", path);
 }
 
 void CFtpClient::RemoveDirectory(const std::string& path) {
-    requireIdle("RemoveDirectory");
-    requireName("RemoveDirectory", path);
-    startOperation(FtpOperation::RemoveDirectory, [&] { SendFtpCommand("RMD", path); });
+    startNamedCommand("RemoveDirectory", FtpOperation::RemoveDirectory, "RMD", path);
 }
 
 void CFtpClient::DeleteFile(const std::string& remoteFile) {
-    requireIdle("DeleteFile");
-    requireName("DeleteFile", remoteFile);
-    startOperation(FtpOperation::DeleteFile, [&] { SendFtpCommand("DELE", remoteFile); });
+    startNamedCommand("DeleteFile", FtpOperation::DeleteFile, "DELE", remoteFile);
 }
 
 void CFtpClient::RenameFile(const std::string& oldName, const std::string& newName) {
@@ -486,8 +491,7 @@ void CFtpClient::DownloadFile(const std::string& remoteFile, const std::string& 
                               bool overwrite) {
     requireIdle("DownloadFile");
     requireName("DownloadFile", remoteFile);
-    if (localFile.empty() || localFile.find('\0') != std::string::npos)
-        throw invalidArgument("DownloadFile");
+    requireLocalName("DownloadFile", localFile);
     CloseLocalFile();
     m_remoteFile = remoteFile;
     m_localFile = localFile;
@@ -506,8 +510,7 @@ void CFtpClient::UploadFile(const std::string& localFile, const std::string& rem
                             std::int64_t startPosition) {
     requireIdle("UploadFile");
     requireName("UploadFile", remoteFile);
-    if (localFile.empty() || localFile.find('\0') != std::string::npos)
-        throw invalidArgument("UploadFile");
+    requireLocalName("UploadFile", localFile);
     CloseLocalFile();
     m_localFile = localFile;
     m_remoteFile = remoteFile;

@@ -148,6 +148,9 @@ private:
 
     // Operations
     void startOperation(FtpOperation operation, const std::function<void()>& firstStep);
+    // The methods that send one command with a remote name.
+    void startNamedCommand(const char* method, FtpOperation operation, const char* verb,
+                           const std::string& name);
     void requireIdle(const char* method) const;
     void EndOperation();
     void raiseCompletion(FtpOperation operation, AsyncResultStatus status);

@@ -3,6 +3,7 @@
 
 #include "net/ftp_client.h"
 #include "net/numbered_error.h"
+#include "platform/numbers.h"
 
 #include <chrono>
 #include <filesystem>
@@ -17,22 +18,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 std::string percentDecode(const std::string& text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%') {
-            int high = i + 2 < text.size() ? hexValue(text[i + 1]) : -1;
-            int low = i + 2 < text.size() ? hexValue(text[i + 2]) : -1;
+            int high = i + 2 < text.size() ? platform::hexDigitValue(text[i + 1]) : -1;
+            int low = i + 2 < text.size() ? platform::hexDigitValue(text[i + 2]) : -1;
             if (high < 0 || low < 0)
                 throw std::invalid_argument("bad percent escape in \"" + text + "\"");
             out += static_cast<char>(high * 16 + low);

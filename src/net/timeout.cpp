@@ -18,6 +18,7 @@ namespace {
 struct ArmedTimer {
     CTimeout* timeout;
     platform::EventLoop::Id loopTimer;
+    std::int32_t seconds;
 };
 
 struct ModuleState {
@@ -53,7 +54,7 @@ void DestroyTimer() {}
 std::uintptr_t RegisterTimer(std::int32_t seconds, CTimeout& timeout) {
     const auto id = reinterpret_cast<std::uintptr_t>(&timeout);
     auto loopTimer = arm(timeout, id, seconds);
-    state().timers[id] = ArmedTimer{&timeout, loopTimer};
+    state().timers[id] = ArmedTimer{&timeout, loopTimer, seconds};
     ++state().armedCount;
     return id;
 }
@@ -74,9 +75,15 @@ void ResetTimer(std::uintptr_t id, std::int32_t seconds) {
     if (it == timers.end())
         return;
     CTimeout& timeout = *it->second.timeout;
+    // Restarted on every arrival of data, so the common case stays cheap; a changed interval
+    // needs the timer armed anew.
+    if (seconds == it->second.seconds && timeout.loop().hasTimer(it->second.loopTimer)) {
+        timeout.loop().restartTimer(it->second.loopTimer);
+        return;
+    }
     timeout.loop().cancelTimer(it->second.loopTimer);
-    // The interval may have changed since the timer was armed, so it is armed anew.
     it->second.loopTimer = arm(timeout, id, seconds);
+    it->second.seconds = seconds;
 }
 
 bool IsTimerRunning(std::uintptr_t id) {

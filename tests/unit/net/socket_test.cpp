@@ -122,6 +122,16 @@ protected:
     void settle(std::chrono::milliseconds span) {
         loop.runUntil([] { return false; }, span);
     }
+    // Connects `client` to a plain peer; returns the peer's socket once OnConnect has come.
+    int connectToPeer(CSocket& client, Recorder& r, const RawListener& listener) {
+        client.Connect("127.0.0.1", listener.port);
+        int peer = listener.accept();
+        if (!pumpUntil([&] { return r.saw("connect"); })) {
+            ::close(peer);
+            return -1;
+        }
+        return peer;
+    }
     // Reads a plain peer while the loop runs, until the peer sees the end of the stream.
     bool readUntilEnd(int peer, std::string& got) {
         const auto deadline = std::chrono::steady_clock::now() + 20s;
@@ -166,9 +176,8 @@ TEST_F(SocketTest, LargeSendToSlowReaderReportsProgressAndCompletesOnceAfterLast
     CSocket client(loop);
     Recorder r;
     r.attach(client);
-    client.Connect("127.0.0.1", listener.port);
-    int peer = listener.accept();
-    ASSERT_TRUE(pumpUntil([&] { return r.saw("connect"); }));
+    int peer = connectToPeer(client, r, listener);
+    ASSERT_GE(peer, 0);
 
     const std::string payload = pattern(16 * 1024 * 1024);
     client.SendData(payload);
@@ -201,9 +210,8 @@ TEST_F(SocketTest, SendDataAgainBeforeCompletionReplacesTheUnsentRest) {
     CSocket client(loop);
     Recorder r;
     r.attach(client);
-    client.Connect("127.0.0.1", listener.port);
-    int peer = listener.accept();
-    ASSERT_TRUE(pumpUntil([&] { return r.saw("connect"); }));
+    int peer = connectToPeer(client, r, listener);
+    ASSERT_GE(peer, 0);
 
     const std::string first(32 * 1024 * 1024, 'a');
     client.SendData(first);
@@ -226,9 +234,8 @@ TEST_F(SocketTest, GetDataAndPeekDataConvertByTypeAndLeaveDataAloneWhenEmpty) {
     CSocket client(loop);
     Recorder r;
     r.attach(client, /*takeData=*/false);
-    client.Connect("127.0.0.1", listener.port);
-    int peer = listener.accept();
-    ASSERT_TRUE(pumpUntil([&] { return r.saw("connect"); }));
+    int peer = connectToPeer(client, r, listener);
+    ASSERT_GE(peer, 0);
 
     SocketData untouched = std::string("unchanged");
     client.GetData(untouched, VarType::Long);
@@ -283,9 +290,8 @@ TEST_F(SocketTest, ValuesSentByTypeArriveInMachineOrder) {
     CSocket client(loop);
     Recorder r;
     r.attach(client);
-    client.Connect("127.0.0.1", listener.port);
-    int peer = listener.accept();
-    ASSERT_TRUE(pumpUntil([&] { return r.saw("connect"); }));
+    int peer = connectToPeer(client, r, listener);
+    ASSERT_GE(peer, 0);
 
     const std::pair<SocketData, std::string> cases[] = {
         {std::int32_t{0x04030201}, std::string("\x01\x02\x03\x04", 4)},
@@ -464,9 +470,8 @@ TEST_F(SocketTest, CloseAfterSendDeliversEveryByteBeforeTheEnd) {
     CSocket client(loop);
     Recorder r;
     r.attach(client);
-    client.Connect("127.0.0.1", listener.port);
-    int peer = listener.accept();
-    ASSERT_TRUE(pumpUntil([&] { return r.saw("connect"); }));
+    int peer = connectToPeer(client, r, listener);
+    ASSERT_GE(peer, 0);
     const std::string payload = pattern(12 * 1024 * 1024);
     client.SendData(payload);
     client.CloseSocket();
@@ -482,9 +487,8 @@ TEST_F(SocketTest, PeerResetGivesOnErrorAndDestroysTheSocket) {
     CSocket client(loop);
     Recorder r;
     r.attach(client);
-    client.Connect("127.0.0.1", listener.port);
-    int peer = listener.accept();
-    ASSERT_TRUE(pumpUntil([&] { return r.saw("connect"); }));
+    int peer = connectToPeer(client, r, listener);
+    ASSERT_GE(peer, 0);
     client.SendData(std::string("unread"));
     ASSERT_TRUE(pumpUntil([&] { return r.sendCompletes == 1; }));
     linger hard{1, 0};

@@ -25,8 +25,10 @@ TEST(CTimeout, FiresRepeatedlyUntilStopped) {
     timeout.StartTimer();
     loop.runUntil([&] { return fired.size() == 2; }, 5s);
     ASSERT_EQ(fired.size(), 2u);
-    EXPECT_NEAR(fired[0], 1.0, 0.3);
-    EXPECT_NEAR(fired[1], 2.0, 0.3);
+    // Never early; late only by what a loaded machine adds.
+    EXPECT_GE(fired[0], 0.95);
+    EXPECT_GE(fired[1] - fired[0], 0.9);
+    EXPECT_LT(fired[1], 3.5);
     timeout.StopTimer();
     EXPECT_FALSE(timeout.running());
     loop.runUntil([] { return false; }, 1300ms);
@@ -45,7 +47,8 @@ TEST(CTimeout, ResetRestartsTheCountdown) {
     timeout.Reset();
     loop.runUntil([&] { return !fired.empty(); }, 3s);
     ASSERT_EQ(fired.size(), 1u);
-    EXPECT_NEAR(fired[0], 1.6, 0.3);
+    EXPECT_GE(fired[0], 1.55) << "a full interval after the reset at 0.6 s";
+    EXPECT_LT(fired[0], 3.0);
 }
 
 TEST(CTimeout, DoesNotRunWithoutAValueAndStartsAgainAfterStop) {
