@@ -102,10 +102,11 @@ int runEditorCommand(const ParsedCommandLine& cl) {
     vellumite::EditorOptions options;
     options.appFolder = appFolderFrom(cl);
     if (auto port = cl.value("port")) {
-        double n = platform::leadingNumber(*port);
-        if (port->empty() || n < 0 || n > 65535 || n != static_cast<int>(n))
+        bool digits = !port->empty() && port->size() <= 5 &&
+                      port->find_first_not_of("0123456789") == std::string::npos;
+        if (!digits || std::stoi(*port) > 65535)
             throw Failure{"--port needs a number from 0 to 65535"};
-        options.port = static_cast<int>(n);
+        options.port = std::stoi(*port);
     }
     options.openBrowser = !cl.flag("no-browser");
     if (auto url = cl.value("service-url"))
