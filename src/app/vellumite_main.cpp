@@ -3,6 +3,7 @@
 #include "net/ftp_command.h"
 #include "platform/command_line.h"
 #include "platform/database.h"
+#include "platform/memory.h"
 #include "platform/numbers.h"
 #include "shell/app_folder.h"
 #include "shell/editor.h"
@@ -118,6 +119,8 @@ int runEditorCommand(const ParsedCommandLine& cl) {
         options.settings.online = true;
     if (cl.flag("offline"))
         options.settings.online = false;
+    // The editor rebuilds its pages on every command: it keeps the memory they take.
+    platform::keepFreedMemory();
     return vellumite::runEditor(options);
 }
 
