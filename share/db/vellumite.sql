@@ -54,7 +54,11 @@ CREATE TABLE VellumitePosts (
     Category TEXT COLLATE NOCASE,
     categoryID INTEGER
 );
-CREATE INDEX VellumitePostsByLog ON VellumitePosts (LogID, postdate, posttime);
+-- A site's posts in publishing order. The editor's lists (sets of published posts, drafts,
+-- highlights, links to posts) filter, count and show rows from this index alone, so a site of
+-- thousands of posts does not read every body to list ten titles.
+CREATE INDEX VellumitePostsByLog ON VellumitePosts
+    (LogID, postdate, posttime, postID, PublishPage, boolDisplayInViewRecent, posttitle, postbyline);
 
 CREATE TABLE VellumiteLinks (
     linkID INTEGER PRIMARY KEY AUTOINCREMENT,

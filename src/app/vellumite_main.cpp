@@ -3,6 +3,7 @@
 #include "net/ftp_command.h"
 #include "platform/command_line.h"
 #include "platform/database.h"
+#include "platform/memory.h"
 #include "platform/numbers.h"
 #include "shell/app_folder.h"
 #include "shell/editor.h"
@@ -101,10 +102,11 @@ int runEditorCommand(const ParsedCommandLine& cl) {
     vellumite::EditorOptions options;
     options.appFolder = appFolderFrom(cl);
     if (auto port = cl.value("port")) {
-        double n = platform::leadingNumber(*port);
-        if (port->empty() || n < 0 || n > 65535 || n != static_cast<int>(n))
+        bool digits = !port->empty() && port->size() <= 5 &&
+                      port->find_first_not_of("0123456789") == std::string::npos;
+        if (!digits || std::stoi(*port) > 65535)
             throw Failure{"--port needs a number from 0 to 65535"};
-        options.port = static_cast<int>(n);
+        options.port = std::stoi(*port);
     }
     options.openBrowser = !cl.flag("no-browser");
     if (auto url = cl.value("service-url"))
@@ -117,6 +119,8 @@ int runEditorCommand(const ParsedCommandLine& cl) {
         options.settings.online = true;
     if (cl.flag("offline"))
         options.settings.online = false;
+    // The editor rebuilds its pages on every command: it keeps the memory they take.
+    platform::keepFreedMemory();
     return vellumite::runEditor(options);
 }
 

@@ -109,6 +109,8 @@ void subBuildCurrentPosts(AppState& app, std::int32_t set) {
             repeatedBlock(text, "VellumiteNewsFeed", "template-currentposts.html");
 
         lastStep = "step into database";
+        const BlockPattern pattern(block, kPostEntryTags);
+        std::vector<std::string> values;
         std::string entries;
         if (!plan.rows.empty()) {
             // Only the rows the set lists are read: they lie together in the newest-first order.
@@ -126,7 +128,8 @@ void subBuildCurrentPosts(AppState& app, std::int32_t set) {
                 if (rows.eof())
                     break; // a post deleted between the count and the read
                 lastStep = "implement replace chunk";
-                entries += postListEntry(block, rows);
+                postEntryValues(rows, values);
+                pattern.appendFilled(entries, values);
             }
         }
 

@@ -12,9 +12,12 @@ void subBuildDrafts(AppState& app) {
         "SELECT " + std::string(kPostEntryColumns) +
             " FROM VellumitePosts WHERE LogID=? AND PublishPage=0" + postOrderBy(publishOrder(app)),
         {app.logId});
-    ListPage page(app.appFolder, "template-draft.html", "VellumiteNewsFeed");
-    for (; !drafts.eof(); drafts.moveNext())
-        page.append(postListEntry(page.block(), drafts));
+    ListPage page(app.appFolder, "template-draft.html", "VellumiteNewsFeed", kPostEntryTags);
+    std::vector<std::string> values;
+    for (; !drafts.eof(); drafts.moveNext()) {
+        postEntryValues(drafts, values);
+        page.add(values);
+    }
     std::string& text = page.expand();
     platform::replaceAll(text, "<$VellumitePageTitle$>", std::to_string(app.logId));
     for (std::string_view tag :

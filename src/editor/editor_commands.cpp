@@ -38,6 +38,7 @@ void installEditorCommands(CommandHandlers& h) {
     };
     h.showRecentPosts = [](CommandContext& ctx) { showPostSet(ctx.app, 1); };
     h.showPostSet = [](CommandContext& ctx) { showPostSet(ctx.app, ctx.key); };
+    h.showUserLinks = [](CommandContext& ctx) { subShowUserLinks(ctx.app); };
 }
 
 } // namespace vellumite

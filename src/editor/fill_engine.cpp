@@ -4,6 +4,7 @@
 #include "platform/files.h"
 #include "platform/text.h"
 
+#include <algorithm>
 #include <system_error>
 
 namespace vellumite {
@@ -69,10 +70,35 @@ std::string repeatedBlock(std::string_view page, std::string_view marker,
     return std::string(page.substr(start, between == 0 ? 0 : between - 1));
 }
 
-ListPage::ListPage(const fs::path& appFolder, std::string templateName, std::string_view marker)
-    : m_appFolder(appFolder), m_templateName(std::move(templateName)),
-      m_text(readEditorTemplate(appFolder, m_templateName)),
-      m_block(repeatedBlock(m_text, marker, m_templateName)) {}
+BlockPattern::BlockPattern(std::string_view block, std::vector<std::string_view> tags) {
+    // Every occurrence of every tag, in block order. Tags cannot overlap: each starts with "<$"
+    // and ends with "$>", which no tag name holds.
+    std::vector<std::pair<std::size_t, int>> hits;
+    for (std::size_t t = 0; t < tags.size(); ++t)
+        for (std::size_t at = platform::findText(block, tags[t]); at != std::string_view::npos;
+             at = platform::findText(block, tags[t], at + tags[t].size()))
+            hits.emplace_back(at, static_cast<int>(t));
+    std::sort(hits.begin(), hits.end());
+    std::size_t done = 0;
+    for (const auto& [at, tag] : hits) {
+        m_pieces.push_back({std::string(block.substr(done, at - done)), tag});
+        done = at + tags[static_cast<std::size_t>(tag)].size();
+    }
+    m_pieces.push_back({std::string(block.substr(done)), -1});
+}
+
+void BlockPattern::appendFilled(std::string& out, const std::vector<std::string>& values) const {
+    for (const auto& piece : m_pieces) {
+        out += piece.literal;
+        if (piece.tag >= 0)
+            out += values.at(static_cast<std::size_t>(piece.tag));
+    }
+}
+
+ListPage::ListPage(const fs::path& appFolder, std::string templateName, std::string_view marker,
+                   std::vector<std::string_view> tags)
+    : m_appFolder(appFolder), m_text(readEditorTemplate(appFolder, templateName)),
+      m_block(repeatedBlock(m_text, marker, templateName)), m_pattern(m_block, std::move(tags)) {}
 
 std::string& ListPage::expand() {
     platform::replaceAll(m_text, m_block, m_entries);

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vellumite {
 
@@ -38,31 +39,50 @@ std::filesystem::path writeEditorPage(const std::filesystem::path& appFolder,
 std::string repeatedBlock(std::string_view page, std::string_view marker,
                           std::string_view templateName);
 
+// A repeated block cut once into its literal text and its per-record tags, so that each record
+// is one pass of appends instead of a copy of the block and one replacement per tag. It gives
+// what replacing the tags one after another gives, as long as no value holds a tag: the values
+// put into editor pages are escaped text or links of a fixed form, so none does.
+class BlockPattern {
+public:
+    BlockPattern(std::string_view block, std::vector<std::string_view> tags);
+    // Appends the block with every occurrence of tag i replaced by values[i].
+    void appendFilled(std::string& out, const std::vector<std::string>& values) const;
+
+private:
+    struct Piece {
+        std::string literal; // text before the tag
+        int tag;             // index into the tags, -1 after the last tag
+    };
+    std::vector<Piece> m_pieces;
+};
+
 // One list page being filled: the template read and its block cut out on construction, one
-// filled copy of the block appended per record, then the block replaced by the copies, the
-// page-wide tags replaced, and the page written.
+// copy of the block per record with the per-record tags filled, then the block replaced by the
+// copies, the page-wide tags replaced, and the page written:
 //
-//   ListPage page(appFolder, "template-draft.html", "VellumiteNewsFeed");
-//   for (each record) { std::string entry = page.block(); replaceAll(entry, …); page.append(entry);
-//   } std::string& text = page.expand();   // page-wide tags on `text` page.write("draft.html");
+//     ListPage page(appFolder, "template-userlinks.html", "VellumiteUserLinks",
+//                   {"<$VellumiteLinkText$>", "<$VellumiteLinkId$>"});
+//     for (each record) page.add({text, id});
+//     std::string& text = page.expand(); // page-wide tags go on `text`
+//     page.write("userlinks.html");
 class ListPage {
 public:
     ListPage(const std::filesystem::path& appFolder, std::string templateName,
-             std::string_view marker);
+             std::string_view marker, std::vector<std::string_view> tags);
 
     const std::string& block() const { return m_block; }
-    void append(std::string_view entry) { m_entries.append(entry); }
-    // Replaces every occurrence of the block text by the appended entries (none leaves just the
-    // two markers) and returns the page text for the page-wide tags.
+    void add(const std::vector<std::string>& values) { m_pattern.appendFilled(m_entries, values); }
+    // Replaces every occurrence of the block text by the copies (none leaves just the two
+    // markers) and returns the page text for the page-wide tags.
     std::string& expand();
-    std::string& text() { return m_text; }
     std::filesystem::path write(std::string_view pageName) const;
 
 private:
     std::filesystem::path m_appFolder;
-    std::string m_templateName;
     std::string m_text;
     std::string m_block;
+    BlockPattern m_pattern;
     std::string m_entries;
 };
 

@@ -8,34 +8,36 @@
 
 namespace vellumite {
 
-std::string postListEntry(std::string_view block, const platform::Recordset& post) {
-    using platform::replaceAll;
+const std::vector<std::string_view> kPostEntryTags = {
+    "<$VellumiteNewsLinkText$>",  "<$VellumitePostID$>", "<$VellumiteNewsBody$>",
+    "<$VellumiteNewsDateStamp$>", "<$Category$>",        "<$VellumitePostTitle$>",
+    "<$RecentPostAdd$>"};
+
+void postEntryValues(const platform::Recordset& post, std::vector<std::string>& values) {
+    values.resize(kPostEntryTags.size());
     const std::string id = readText(post["postID"]);
-    const std::string title = listText(readText(post["posttitle"]));
-    std::string entry(block);
-    replaceAll(entry, "<$VellumiteNewsLinkText$>", title);
-    replaceAll(entry, "<$VellumitePostID$>", id);
-    replaceAll(entry, "<$VellumiteNewsBody$>", listText(readText(post["postbyline"])));
-    replaceAll(entry, "<$VellumiteNewsDateStamp$>",
-               platform::htmlEscape(readText(post["postdate"]) + " " + readText(post["posttime"])));
+    values[0] = listText(readText(post["posttitle"]));
+    values[1] = id;
+    values[2] = listText(readText(post["postbyline"]));
+    values[3] = platform::htmlEscape(readText(post["postdate"]) + " " + readText(post["posttime"]));
     // The commands in these links carry no closing "$>"; the dispatcher takes both forms.
     const std::string category = readText(post["Category"]);
-    replaceAll(entry, "<$Category$>",
-               category.empty() ? "<a href=<$category-" + id + ">[Add to Category]</a>"
-                                : "<a href=<$removecategory-" + id + ">[Remove from \"" +
-                                      platform::htmlEscapeKeepingReferences(category) + "\"]</a>");
-    replaceAll(entry, "<$VellumitePostTitle$>", title);
-    replaceAll(entry, "<$RecentPostAdd$>",
-               post["boolDisplayInViewRecent"].toBool()
-                   ? std::string()
-                   : "<a href=<$recentpostadd-" + id + ">[Add to Highlights]</a>");
-    return entry;
+    values[4] = category.empty() ? "<a href=<$category-" + id + ">[Add to Category]</a>"
+                                 : "<a href=<$removecategory-" + id + ">[Remove from \"" +
+                                       platform::htmlEscapeKeepingReferences(category) + "\"]</a>";
+    values[5] = values[0];
+    values[6] = post["boolDisplayInViewRecent"].toBool()
+                    ? std::string()
+                    : "<a href=<$recentpostadd-" + id + ">[Add to Highlights]</a>";
 }
 
 std::string publishOrder(AppState& app) {
-    return openSiteRow(app.db(), app.logId, "PublishBackwards")["PublishBackwards"].toBool()
-               ? "ASC"
-               : "DESC";
+    return orderWord(
+        openSiteRow(app.db(), app.logId, "PublishBackwards")["PublishBackwards"].toBool());
+}
+
+std::string orderWord(bool publishBackwards) {
+    return publishBackwards ? "ASC" : "DESC";
 }
 
 std::string postOrderBy(std::string_view direction) {

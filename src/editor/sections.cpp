@@ -1,6 +1,7 @@
 // Switching the content edit page's section tabs.
 #include "editor/sections.h"
 
+#include "editor/side_lists.h"
 #include "shell/panes.h"
 
 namespace vellumite {
@@ -18,6 +19,21 @@ void subShowCurrentPosts(AppState& app) {
 
 void subShowDrafts(AppState& app) {
     showSection(app, section::Drafts, "draft.html");
+}
+
+void subShowUserLinks(AppState& app) {
+    subBuildUserLinks(app);
+    platform::Document links =
+        app.host.pane(pane::Content).document().frame(editorframe::UserLinks);
+    links.navigate(app.htmlFile("userlinks.html"));
+    links.navigate(app.htmlFile("userlinks.html"));
+}
+
+void subShowHighlights(AppState& app) {
+    app.host.pane(pane::Content)
+        .document()
+        .frame(editorframe::Highlights)
+        .navigate(app.htmlFile("recentposts.html"));
 }
 
 } // namespace vellumite

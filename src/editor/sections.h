@@ -36,4 +36,10 @@ void showSection(AppState& app, std::string_view tab, std::string_view pageName)
 void subShowCurrentPosts(AppState& app);
 void subShowDrafts(AppState& app);
 
+// Builds the user links and shows them in their frame (twice: the first load of a frame that
+// was just written could show the earlier copy).
+void subShowUserLinks(AppState& app);
+// Shows the highlights, built by the caller, in their frame.
+void subShowHighlights(AppState& app);
+
 } // namespace vellumite

@@ -17,13 +17,10 @@ using platform::replaceAll;
 void subBuildUserLinks(AppState& app) {
     auto links = app.db().openRecordset(
         "SELECT linkID, linktext FROM VellumiteLinks WHERE LogID=? ORDER BY linkID", {app.logId});
-    ListPage page(app.appFolder, "template-userlinks.html", "VellumiteUserLinks");
-    for (; !links.eof(); links.moveNext()) {
-        std::string entry = page.block();
-        replaceAll(entry, "<$VellumiteLinkText$>", listText(readText(links["linktext"])));
-        replaceAll(entry, "<$VellumiteLinkId$>", readText(links["linkID"]));
-        page.append(entry);
-    }
+    ListPage page(app.appFolder, "template-userlinks.html", "VellumiteUserLinks",
+                  {"<$VellumiteLinkText$>", "<$VellumiteLinkId$>"});
+    for (; !links.eof(); links.moveNext())
+        page.add({listText(readText(links["linktext"])), readText(links["linkID"])});
     page.expand();
     page.write("userlinks.html");
 }
@@ -31,7 +28,7 @@ void subBuildUserLinks(AppState& app) {
 void subBuildHighlights(AppState& app) {
     auto site =
         openSiteRow(app.db(), app.logId, "PublishBackwards, TotalPublishPosts, recentpostnum");
-    const std::string order = publishOrder(app);
+    const std::string order = orderWord(site["PublishBackwards"].toBool());
     const std::int32_t total = std::max<std::int32_t>(readInt(site["TotalPublishPosts"]), 0);
     // Only picked posts among the first `total` in publishing order.
     auto posts = app.db().openRecordset(
@@ -39,13 +36,10 @@ void subBuildHighlights(AppState& app) {
         "boolDisplayInViewRecent FROM VellumitePosts WHERE LogID=?" +
             postOrderBy(order) + " LIMIT ?) WHERE boolDisplayInViewRecent<>0" + postOrderBy(order),
         {app.logId, total});
-    ListPage page(app.appFolder, "template-recentposts.html", "GlintwatchUserPosts");
-    for (; !posts.eof(); posts.moveNext()) {
-        std::string entry = page.block();
-        replaceAll(entry, "<$GlintwatchPostTitle$>", listText(readText(posts["posttitle"])));
-        replaceAll(entry, "<$GlintwatchLinkId$>", readText(posts["postID"]));
-        page.append(entry);
-    }
+    ListPage page(app.appFolder, "template-recentposts.html", "GlintwatchUserPosts",
+                  {"<$GlintwatchPostTitle$>", "<$GlintwatchLinkId$>"});
+    for (; !posts.eof(); posts.moveNext())
+        page.add({listText(readText(posts["posttitle"])), readText(posts["postID"])});
     std::string& text = page.expand();
     replaceAll(text, "<$VellumiteUpdateDays$>",
                platform::htmlEscape(readText(site["recentpostnum"])));
@@ -58,16 +52,17 @@ void subBuildAnchors(AppState& app) {
         "WHERE LogID=?" +
             postOrderBy(publishOrder(app)),
         {app.logId});
-    ListPage page(app.appFolder, "template-anchors.html", "VellumiteAnchors");
+    ListPage page(app.appFolder, "template-anchors.html", "VellumiteAnchors",
+                  {"<$VellumiteNewsDateStamp$>", "<$VellumiteNewsLinkText$>", "<$VellumiteByline$>",
+                   "<$VellumitePostID$>"});
+    std::vector<std::string> values(4);
     for (; !posts.eof(); posts.moveNext()) {
-        std::string entry = page.block();
-        replaceAll(
-            entry, "<$VellumiteNewsDateStamp$>",
-            platform::htmlEscape(readText(posts["postdate"]) + " " + readText(posts["posttime"])));
-        replaceAll(entry, "<$VellumiteNewsLinkText$>", listText(readText(posts["posttitle"])));
-        replaceAll(entry, "<$VellumiteByline$>", listText(readText(posts["postbyline"])));
-        replaceAll(entry, "<$VellumitePostID$>", readText(posts["postID"]));
-        page.append(entry);
+        values[0] =
+            platform::htmlEscape(readText(posts["postdate"]) + " " + readText(posts["posttime"]));
+        values[1] = listText(readText(posts["posttitle"]));
+        values[2] = listText(readText(posts["postbyline"]));
+        values[3] = readText(posts["postID"]);
+        page.add(values);
     }
     page.expand();
     page.write("anchor.html");

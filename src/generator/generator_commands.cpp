@@ -1,11 +1,10 @@
 // Thin glue between the page commands and the generator.
 #include "generator/generator_commands.h"
 
+#include "editor/sections.h"
 #include "generator/archive_menu.h"
 #include "generator/site_generator.h"
 #include "shell/panes.h"
-
-#include <array>
 
 namespace vellumite {
 
@@ -31,13 +30,8 @@ void subPreview(CommandContext& ctx, const CommandHandler& showTemplateSelect) {
 
 void subShowArchives(CommandContext& ctx) {
     AppState& app = ctx.app;
-    platform::Document content = app.host.pane(pane::Content).document();
-    static constexpr std::array<std::string_view, 5> kTabs = {
-        "ahrefrecentposts", "ahrefdrafts", "ahrefarchives", "ahreftoolbar", "ahrefresources"};
-    for (std::string_view tab : kTabs)
-        content.setClassName(tab, tab == "ahrefarchives" ? "selectedsection" : "");
     buildArchiveMenu(app.db(), app.logId, app.appFolder);
-    content.frame(0).navigate(app.htmlFile("archivemenu.html"));
+    showSection(app, section::Archives, "archivemenu.html");
 }
 
 } // namespace vellumite

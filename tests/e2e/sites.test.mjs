@@ -2,78 +2,21 @@
 import { test, after } from 'node:test';
 import assert from 'node:assert/strict';
 import {
-  cleanup, startEditor, launchBrowser, openEditor, pane, paneFrame, until, modalText,
-  answerModal,
+  cleanup, startEditor, launchBrowser, openEditor, until, modalText,
 } from './lib/harness.mjs';
+import {
+  notAvailable, frontPane, answer, shown, createSite, siteList, openSite,
+  openSettings, openWithPassword, restartEditor, passwordDialog, submitPassword,
+} from './lib/screens.mjs';
 
 after(cleanup);
 const browser = await launchBrowser();
-
-const notAvailable = 'This function is not available yet.';
-
-// The pane the user sees: the one the shell keeps in front.
-async function frontPane(page) {
-  return page.$eval('iframe[aria-hidden="false"]', (f) => f.name);
-}
-
-async function waitForModal(page, text) {
-  await until(async () => (await modalText(page)) === text, `the message "${text}"`);
-}
-
-async function answer(page, text, label = 'OK') {
-  await waitForModal(page, text);
-  await answerModal(page, label);
-  await until(async () => (await modalText(page)) === null, `"${text}" to close`);
-}
-
-// Waits until `paneName` is in front showing a page whose address ends with `file`.
-async function shown(page, paneName, file) {
-  await until(async () => (await frontPane(page)) === paneName
-    && pane(page, paneName).url().endsWith(file)
-    && (await pane(page, paneName).evaluate(() => document.readyState)) === 'complete', `${paneName} showing ${file}`);
-  return pane(page, paneName);
-}
-
-async function frontFrame(page, file) {
-  return until(() => {
-    const f = paneFrame(page, 'webFrontpage', 0);
-    return f && f.url().endsWith(file) ? f : null;
-  }, `the front page showing ${file}`);
-}
-
-async function createSite(page, name) {
-  await pane(page, 'webFrontpage').click('a[href="<$newlog$>"]');
-  const form = await frontFrame(page, '/newlog.html');
-  await form.waitForSelector('input[name="newLogName"]');
-  await form.fill('input[name="newLogName"]', name);
-  await form.click('button[type="submit"]');
-}
-
-async function siteList(page) {
-  await pane(page, 'webFrontpage').click('a[href="<$openlog$>"]');
-  const list = await frontFrame(page, '/loglist.html');
-  await list.waitForLoadState();
-  return list;
-}
-
-async function openSite(page, name) {
-  const list = await siteList(page);
-  await list.click(`a.site:has-text("${name}")`);
-}
 
 // The editor's highlights frame, which holds the recent list count.
 async function recentCountFrame(page) {
   const frame = await until(() => page.frame({ name: 'highlights' }), 'the highlights frame');
   await frame.waitForSelector('input[name="recentpostnum"]');
   return frame;
-}
-
-// The settings screen, reached from the editor; its category frame comes with later work.
-async function openSettings(page) {
-  await pane(page, 'webContent').click('a[href="<$setup$>"]');
-  const setup = await shown(page, 'webSetup', '/setup.html');
-  await answer(page, notAvailable);
-  return setup;
 }
 
 test('a new user creates a site, protects it and keeps its settings across a restart', async () => {
@@ -114,15 +57,10 @@ test('a new user creates a site, protects it and keeps its settings across a res
   let setup = await openSettings(page);
   assert.equal(await setup.textContent('a[name="passwordtext"]'), 'Password protect my site');
   await setup.click('a[name="passwordtext"]');
-  const dialog = '[data-form="frmPassword"]';
-  await page.waitForSelector(`${dialog}:not([hidden])`);
-  await page.fill(`${dialog} [data-control="txtNewPass"]`, 'Secret1');
-  await page.fill(`${dialog} [data-control="txtNewPassConfirm"]`, 'other');
-  await page.click(`${dialog} [data-control="cmdSetPassword"]`);
+  await submitPassword(page, 'Secret1', 'other');
   await answer(page, 'Your password did not match, password not set.');
-  await page.fill(`${dialog} [data-control="txtNewPassConfirm"]`, 'secret1');
-  await page.click(`${dialog} [data-control="cmdSetPassword"]`);
-  await until(async () => (await page.$(dialog)) === null, 'the password dialog to close');
+  await submitPassword(page, 'Secret1', 'secret1');
+  await until(async () => (await page.$(passwordDialog)) === null, 'the password dialog to close');
   await until(async () => (await setup.textContent('a[name="passwordtext"]')) === 'Change my password',
     'the password link to change');
 
@@ -151,25 +89,15 @@ test('a new user creates a site, protects it and keeps its settings across a res
   assert.equal(await page.title(), 'Vellumite Editor');
 
   // The password is asked for; a wrong one (the stored one is in lower case) keeps it closed.
-  await openSite(page, 'Travel notes');
-  await waitForModal(page, 'Please enter your password.');
-  await page.fill('#modal input', 'Secret1');
-  await answerModal(page, 'OK');
+  await openWithPassword(page, 'Travel notes', 'Secret1');
   await answer(page, 'Password incorrect.');
   assert.equal(await frontPane(page), 'webFrontpage');
   assert.equal(await page.title(), 'Vellumite Editor');
 
   // Restart the program on the same app folder.
-  await page.close();
-  editor.process.kill('SIGTERM');
-  await editor.exited;
-  const again = await startEditor(['--offline'], { dataDir: editor.dataDir });
-  page = await openEditor(browser, again);
+  ({ page } = await restartEditor(browser, editor, page));
 
-  await openSite(page, 'Travel notes');
-  await waitForModal(page, 'Please enter your password.');
-  await page.fill('#modal input', 'secret1');
-  await answerModal(page, 'OK');
+  await openWithPassword(page, 'Travel notes', 'secret1');
   await shown(page, 'webContent', '/contentedit.html');
   assert.equal(await page.title(), 'Vellumite - Travel notes');
   assert.equal(await (await recentCountFrame(page)).inputValue('input[name="recentpostnum"]'), '7');
@@ -203,15 +131,11 @@ test('removing the password opens the site without a prompt; deleting it asks fi
   await shown(page, 'webContent', '/contentedit.html');
   let setup = await openSettings(page);
   await setup.click('a[name="passwordtext"]');
-  const dialog = '[data-form="frmPassword"]';
-  await page.fill(`${dialog} [data-control="txtNewPass"]`, 'pw');
-  await page.fill(`${dialog} [data-control="txtNewPassConfirm"]`, 'pw');
-  await page.click(`${dialog} [data-control="cmdSetPassword"]`);
+  await submitPassword(page, 'pw');
   await until(async () => (await setup.textContent('a[name="passwordtext"]')) === 'Change my password', 'password set');
   // Both boxes empty: the protection goes.
   await setup.click('a[name="passwordtext"]');
-  await page.waitForSelector(`${dialog}:not([hidden])`);
-  await page.click(`${dialog} [data-control="cmdSetPassword"]`);
+  await submitPassword(page, '');
   await until(async () => (await setup.textContent('a[name="passwordtext"]')) === 'Password protect my site', 'password removed');
   await setup.click('a[href="<$close$>"]');
   await shown(page, 'webFrontpage', '/template-frontpage.html');

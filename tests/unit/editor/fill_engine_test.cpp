@@ -1,6 +1,7 @@
 // The fill engine: template line joining, the repeated block and its length rule, failures.
 #include "editor/fill_engine.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -74,12 +75,9 @@ TEST_F(FillEngine, MissingTemplateNamesIt) {
 
 TEST_F(FillEngine, ClosingMarkerOnItsOwnLineKeepsOneCrAfterTheRecords) {
     writeTemplate("template-list.html", "<ul>\n<M>\n<li>$</li>\n</M>\n</ul>\n");
-    ListPage page(dir.path(), "template-list.html", "M");
-    for (std::string name : {"a", "b"}) {
-        std::string entry = page.block();
-        entry.replace(entry.find('$'), 1, name);
-        page.append(entry);
-    }
+    ListPage page(dir.path(), "template-list.html", "M", {"$"});
+    page.add({"a"});
+    page.add({"b"});
     page.expand();
     page.write("list.html");
     EXPECT_EQ(written("list.html"),
@@ -88,8 +86,22 @@ TEST_F(FillEngine, ClosingMarkerOnItsOwnLineKeepsOneCrAfterTheRecords) {
 
 TEST_F(FillEngine, NoRecordsLeaveTheMarkersAndOneCr) {
     writeTemplate("template-list.html", "<M>\n<li>$</li>\n</M>");
-    ListPage page(dir.path(), "template-list.html", "M");
+    ListPage page(dir.path(), "template-list.html", "M", {"$"});
     EXPECT_EQ(page.expand(), "\n\r<M>\r</M>");
+}
+
+TEST(BlockPattern, FillsAsReplacingEachTagInTurnDoes) {
+    const std::string block =
+        "<a href=\"<$edit-<$Id$>$>\"><$Title$></a><$Id$>|<$Title$><$Id$> <$Absent$>";
+    const std::vector<std::string_view> tags = {"<$Title$>", "<$Id$>", "<$Absent$>"};
+    const std::vector<std::string> values = {"A &amp; B", "12", "x"};
+    std::string sequential = block;
+    for (std::size_t i = 0; i < tags.size(); ++i)
+        platform::replaceAll(sequential, tags[i], values[i]);
+    std::string filled = "before:";
+    BlockPattern(block, tags).appendFilled(filled, values);
+    EXPECT_EQ(filled, "before:" + sequential);
+    EXPECT_EQ(sequential, "<a href=\"<$edit-12$>\">A &amp; B</a>12|A &amp; B12 x");
 }
 
 TEST_F(FillEngine, PageReplacesAnEarlierCopyUnderAnotherCase) {

@@ -59,12 +59,6 @@ TEST_F(Posts, NewPostIsStoredAndTheFormEmptied) {
     EXPECT_TRUE(host.messages.empty());
 }
 
-TEST_F(Posts, BodyTypedWithLfAloneIsReadWithCrLf) {
-    type("t", "", "one\ntwo");
-    subPostNew(app);
-    EXPECT_EQ(text(lastPost(), "posttext"), "one<br>\rtwo");
-}
-
 TEST_F(Posts, EditingAPostTwiceKeepsItsBreaks) {
     type("t", "", "one\r\ntwo");
     subPostNew(app);

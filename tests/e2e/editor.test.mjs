@@ -1,0 +1,208 @@
+// The post editor in Chromium, as a new user would use it: a site, posts written, edited,
+// drafted, deleted and paged through, a site password, and settings after a restart.
+import { test, after } from 'node:test';
+import assert from 'node:assert/strict';
+import {
+  cleanup, startEditor, launchBrowser, openEditor, pane, paneFrame, until, modalText,
+} from './lib/harness.mjs';
+import {
+  notAvailable, frontPane, answer, shown, createSite, openSite, openSettings, openWithPassword,
+  restartEditor, submitPassword,
+} from './lib/screens.mjs';
+
+after(cleanup);
+const browser = await launchBrowser();
+
+const editorPane = (page) => pane(page, 'webContent');
+
+// The section list (frame 0 of the editor) once it shows `file` fully loaded.
+async function sectionList(page, file) {
+  return until(async () => {
+    const f = paneFrame(page, 'webContent', 0);
+    return f && f.url().endsWith(file) && (await f.evaluate(() => document.readyState)) === 'complete' ? f : null;
+  }, `the section list showing ${file}`);
+}
+
+async function listedTitles(page, file = '/currentposts.html') {
+  const list = await sectionList(page, file);
+  return list.$$eval('.postlist a.posttitle', (links) => links.map((a) => a.textContent));
+}
+
+// Waits until the listed titles satisfy `check`; returns them.
+async function titlesWhen(page, check, what, file = '/currentposts.html') {
+  let titles = [];
+  await until(async () => {
+    try {
+      titles = await listedTitles(page, file);
+      return check(titles);
+    } catch (e) {
+      return false; // the frame was replaced while it was read
+    }
+  }, `${what} (last seen: ${JSON.stringify(titles)})`);
+  return titles;
+}
+
+// Runs `action`, which makes the editor write and show its page anew, and waits for the new
+// page: the one shown before answers the same questions until it is replaced.
+async function newEditorAfter(page, action) {
+  await editorPane(page).evaluate(() => { window.replacedByTheEditor = true; });
+  await action();
+  await until(async () => editorPane(page).url().endsWith('/contentedit.html')
+    && editorPane(page).evaluate(() => !window.replacedByTheEditor && document.readyState === 'complete')
+      .catch(() => false), 'the editor page shown anew');
+  return editorPane(page);
+}
+
+// Types into the post form and follows one of its links.
+async function write(page, { title, byline = '', body = '' }, link) {
+  const editor = editorPane(page);
+  await editor.fill('#VellumiteTitle', title);
+  await editor.fill('#VellumiteByline', byline);
+  await editor.fill('#Vellumiteposttext', body);
+  await editor.click(`.postactions a:has-text("${link}")`);
+}
+
+async function post(page, fields) {
+  const editor = await newEditorAfter(page, () => write(page, fields, 'POST'));
+  assert.equal(await editor.inputValue('#VellumiteTitle'), '');
+  await titlesWhen(page, (t) => t.includes(fields.title.replace(/<[^>]*>/g, '')), `"${fields.title}" listed`);
+}
+
+async function openListed(page, title, file = '/currentposts.html') {
+  const list = await sectionList(page, file);
+  const link = await list.evaluateHandle(
+    (t) => [...document.querySelectorAll('a.posttitle')].find((a) => a.textContent === t), title);
+  return newEditorAfter(page, () => link.asElement().click());
+}
+
+async function selectedTab(page) {
+  return editorPane(page).$eval('.tabs a.selectedsection', (a) => a.id);
+}
+
+test('a new user writes, edits, drafts, deletes and pages through posts', async () => {
+  const editor = await startEditor(['--offline']);
+  let page = await openEditor(browser, editor);
+
+  await createSite(page, 'Garden diary');
+  await answer(page, notAvailable); // the template screen comes with later work
+  await openSite(page, 'Garden diary');
+  await shown(page, 'webContent', '/contentedit.html');
+  assert.deepEqual(await listedTitles(page), []);
+  assert.equal(await (await sectionList(page, '/currentposts.html')).isVisible('.empty'), true);
+
+  // The front page shows 25 posts; the editor lists those, ten at a time.
+  let setup = await openSettings(page);
+  await setup.fill('input[name="VellumiteftpAddress"]', 'ftp.garden.example');
+  await setup.fill('input[name="totalposts"]', '25');
+  await newEditorAfter(page, () => setup.click('a[href="<$savesettings$>"]'));
+  await shown(page, 'webContent', '/contentedit.html');
+
+  // A post needs a title.
+  await write(page, { title: '', body: 'words' }, 'POST');
+  await answer(page, 'Post needs a title');
+  assert.equal(await editorPane(page).inputValue('#Vellumiteposttext'), 'words');
+
+  // Three posts. The first holds text that must stay text.
+  const hostileTitle = '"><img src=x onerror="parent.parent.__pwned=1">Seeds';
+  const hostileBody = 'Sown today.\nRows of </textarea><script>parent.parent.__pwned=2</script> beans';
+  await post(page, { title: hostileTitle, byline: 'by Ann', body: hostileBody });
+  await post(page, { title: 'Sprouts', body: 'Green.' });
+  await post(page, { title: 'Flowers', body: 'Red.' });
+  assert.deepEqual(await listedTitles(page), ['Flowers', 'Sprouts', '">Seeds']);
+  assert.equal(await (await sectionList(page, '/currentposts.html')).$$eval('img', (i) => i.length), 0);
+
+  // Editing: the body comes back as stored (its break shown with "<br>"), and posting it
+  // again keeps it so.
+  let form = await openListed(page, '">Seeds');
+  assert.equal(await form.inputValue('#VellumiteTitle'), '><img src=x onerror=parent.parent.__pwned=1>Seeds');
+  assert.equal(await form.inputValue('#VellumiteByline'), 'by Ann');
+  const shownBody = 'Sown today.<br>\nRows of </textarea><script>parent.parent.__pwned=2</script> beans';
+  assert.equal(await form.inputValue('#Vellumiteposttext'), shownBody);
+  assert.equal(await form.textContent('.postactions font'), 'SAVE AS DRAFT');
+  await form.fill('#VellumiteTitle', 'Seeds sown');
+  await newEditorAfter(page, () => form.click('.postactions a:has-text("POST")'));
+  await titlesWhen(page, (t) => t.includes('Seeds sown') && !t.includes('">Seeds'), 'the edited title');
+  form = await openListed(page, 'Seeds sown');
+  assert.equal(await form.inputValue('#Vellumiteposttext'), shownBody);
+  form = await newEditorAfter(page, () => form.click('a.newpost'));
+  assert.equal(await form.inputValue('#VellumiteTitle'), '');
+  assert.equal(await page.evaluate(() => window.__pwned), undefined);
+
+  // A draft: listed among the drafts, not the posts; opened and posted, it moves over.
+  await write(page, { title: "Joe's plan", body: 'Dig.\nPlant.' }, 'SAVE AS DRAFT');
+  await titlesWhen(page, (t) => t.includes("Joe's plan"), 'the draft listed', '/draft.html');
+  assert.equal(await selectedTab(page), 'ahrefdrafts');
+  form = await openListed(page, "Joe's plan", '/draft.html');
+  assert.equal(await form.inputValue('#VellumiteTitle'), "Joe's plan");
+  assert.equal(await form.inputValue('#Vellumiteposttext'), 'Dig.\nPlant.');
+  await newEditorAfter(page, () => form.click('.postactions a:has-text("POST")'));
+  await titlesWhen(page, (t) => t[0] === "Joe's plan", 'the posted draft first among the posts');
+  await editorPane(page).click('#ahrefdrafts');
+  await titlesWhen(page, (t) => t.length === 0, 'no drafts left', '/draft.html');
+
+  // Deleting asks first: No keeps the post, Yes removes it.
+  await editorPane(page).click('#ahrefrecentposts');
+  let list = await sectionList(page, '/currentposts.html');
+  const deleteSprouts = 'li:has(a.posttitle:text-is("Sprouts")) a.delete';
+  await list.click(deleteSprouts);
+  await answer(page, 'Are you sure you wish to delete this post?', 'No');
+  assert.ok((await listedTitles(page)).includes('Sprouts'));
+  list = await sectionList(page, '/currentposts.html');
+  await list.click(deleteSprouts);
+  await answer(page, 'Are you sure you wish to delete this post?', 'Yes');
+  await titlesWhen(page, (t) => !t.includes('Sprouts') && t.length === 3, 'Sprouts gone');
+
+  // 25 posts in all, paged through ten at a time.
+  for (let i = 4; i <= 25; ++i)
+    await post(page, { title: `Day ${i}` });
+  const day = (from, to) => Array.from({ length: from - to + 1 }, (_, k) => `Day ${from - k}`);
+  const set1 = day(25, 16);
+  const set2 = day(15, 6);
+  const set3 = ['Day 5', 'Day 4', "Joe's plan", 'Flowers', 'Seeds sown'];
+  const pager = async () => (await (await sectionList(page, '/currentposts.html')).textContent('.pager'))
+    .replace(/\s+/g, ' ').trim();
+  const follow = async (text) => (await sectionList(page, '/currentposts.html')).click(`.pager a:text-is("${text}")`);
+  assert.deepEqual(await listedTitles(page), set1);
+  assert.equal(await pager(), '1 | 2| 3| Next End |');
+  await follow('Next');
+  await titlesWhen(page, (t) => t[0] === set2[0], 'set 2');
+  assert.deepEqual(await listedTitles(page), set2);
+  assert.equal(await pager(), 'Start | Previous | 1| 2 | 3| Next End |');
+  await follow('Previous');
+  await titlesWhen(page, (t) => t[0] === set1[0], 'set 1 again');
+  await follow('End');
+  await titlesWhen(page, (t) => t[0] === set3[0], 'set 3');
+  assert.deepEqual(await listedTitles(page), set3);
+  assert.equal(await pager(), 'Start | Previous | 1| 2| 3 |');
+  await follow('Start');
+  await titlesWhen(page, (t) => t[0] === set1[0], 'set 1 from Start');
+  await follow('2');
+  await titlesWhen(page, (t) => t[0] === set2[0], 'set 2 from the jump list');
+  assert.deepEqual(await listedTitles(page), set2);
+
+  // A password: the wrong one keeps the site closed, the right one opens it.
+  setup = await openSettings(page);
+  await setup.click('a[name="passwordtext"]');
+  await submitPassword(page, 'tulip');
+  await until(async () => (await setup.textContent('a[name="passwordtext"]')) === 'Change my password', 'the password set');
+  await setup.fill('input[name="copyright"]', 'Ann & co');
+  await newEditorAfter(page, () => setup.click('a[href="<$savesettings$>"]'));
+  await shown(page, 'webContent', '/contentedit.html');
+  await editorPane(page).click('a[href="<$close$>"]');
+  await shown(page, 'webFrontpage', '/template-frontpage.html');
+  await openWithPassword(page, 'Garden diary', 'rose');
+  await answer(page, 'Password incorrect.');
+  assert.equal(await frontPane(page), 'webFrontpage');
+
+  // After a restart: the password opens the site, the posts and the settings are there.
+  ({ page } = await restartEditor(browser, editor, page));
+  await openWithPassword(page, 'Garden diary', 'tulip');
+  await shown(page, 'webContent', '/contentedit.html');
+  assert.equal(await modalText(page), null);
+  assert.deepEqual(await listedTitles(page), set1);
+  setup = await openSettings(page);
+  assert.equal(await setup.inputValue('input[name="totalposts"]'), '25');
+  assert.equal(await setup.inputValue('input[name="VellumiteftpAddress"]'), 'ftp.garden.example');
+  assert.equal(await setup.inputValue('input[name="copyright"]'), 'Ann & co');
+  await page.close();
+});
