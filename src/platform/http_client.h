@@ -25,7 +25,8 @@ struct HttpResponse {
 };
 
 // One client handles its requests one at a time, in the order they were started, on a worker
-// thread of its own; each completion runs on the loop's thread. Destroying the client cancels
+// thread of its own; each completion runs on the loop's thread (like every loop callback it
+// must not let an exception out: report it there). Destroying the client cancels
 // what is pending: no completion runs after that.
 class HttpClient {
 public:

@@ -205,8 +205,14 @@ public:
     void toLoop(std::function<void(WebHost&)> work) {
         loop.post([alive = std::weak_ptr<bool>(alive), host = host, work = std::move(work)] {
             auto flag = alive.lock();
-            if (flag && *flag)
+            if (!flag || !*flag)
+                return;
+            // Nothing the logic throws may end the loop: it is shown, and the editor goes on.
+            try {
                 work(*host);
+            } catch (const std::exception& e) {
+                host->reportFailure(e.what());
+            }
         });
     }
 
@@ -413,6 +419,11 @@ void ServerState::handlePane(const httplib::Request& req, httplib::Response& res
             address += "?" + std::string(query);
         auto decision = std::make_shared<Decision>();
         toLoop([pane, address, decision](WebHost& host) {
+            // A failing handler still answers the page: it stays where it was.
+            struct Answer {
+                std::shared_ptr<Decision> decision;
+                ~Answer() { decision->set(true); }
+            } fallback{decision};
             bool cancel =
                 host.handleNavigation(pane, address, [decision](bool c) { decision->set(c); });
             decision->set(cancel);
@@ -719,6 +730,14 @@ bool WebHost::handleNavigation(const std::string& pane, const std::string& addre
         return true;
     }
     return fireBeforeNavigate(pane, address, decided);
+}
+
+void WebHost::reportFailure(const std::string& description) {
+    try {
+        msgBox(description, "Vellumite", MsgButtons::Ok);
+    } catch (const std::exception&) {
+        // Showing it failed too; there is nowhere left to say it.
+    }
 }
 
 void WebHost::setCaption(std::string caption) {

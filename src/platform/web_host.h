@@ -86,6 +86,8 @@ public:
     void attachChannel(const std::shared_ptr<Channel>& channel);
     void detachChannel(const std::shared_ptr<Channel>& channel);
     void handleEvent(const nlohmann::json& event);
+    // Shows what went wrong in work that came from the page (a handler's exception).
+    void reportFailure(const std::string& description);
     bool handleNavigation(const std::string& pane, const std::string& address,
                           const std::function<void(bool)>& decided);
 

@@ -25,6 +25,16 @@ async function until(check, what, timeoutMs = 15000) {
 }
 
 const scenarios = {
+  async failingHandler(page) {
+    const win = '.form-window[data-form="frmFail"]';
+    await page.click(`${win} [data-control="cmdFail"]`);
+    await page.waitForSelector('#modal p:text("Disk full")');
+    await page.click('#modal button[data-result="OK"]');
+    await page.click(`${win} [data-control="cmdFail"]`); // the editor still answers
+    await page.waitForSelector('#modal p:text("Disk full")');
+    await page.click('#modal button[data-result="OK"]');
+    await page.waitForSelector('#modal', { state: 'hidden' });
+  },
   async missingFrame(page) {
     await page.waitForSelector('#modal p:text("The page could not be changed: The page in webContent has no frame 3.")');
     await page.click('#modal button[data-result="OK"]');

@@ -119,6 +119,20 @@ TEST_F(WebHostInBrowser, FormOpensUpdatesAndCloses) {
     EXPECT_EQ(host->findForm("frmTest"), nullptr);
 }
 
+TEST_F(WebHostInBrowser, AFailingHandlerIsShownAndTheLoopGoesOn) {
+    Form& form = host->form("frmFail");
+    form.add("cmdFail", ControlKind::Button, {{"text", "Fail"}});
+    int clicks = 0;
+    form.on("cmdFail", "click", [&] {
+        ++clicks;
+        throw std::runtime_error("Disk full");
+    });
+    form.show();
+    BrowserUser user(loop, host->address(), "failingHandler");
+    EXPECT_EQ(user.finish(), 0) << user.output();
+    EXPECT_EQ(clicks, 2);
+}
+
 TEST_F(WebHostInBrowser, ModalDialogsAnswerTheLogic) {
     fs::path chosen = dir / "picture.gif";
     files::writeFileAtomic(chosen, "GIF89a");
