@@ -39,8 +39,18 @@ export async function frontFrame(page, file) {
 }
 
 export async function createSite(page, name) {
+  // Frame 0 may still show the form from the last site made: wait for the fresh one, or the
+  // name would be typed into a page that is about to go.
+  const before = paneFrame(page, 'webFrontpage', 0);
+  if (before) await before.evaluate(() => { window.__vellumiteOld = true; }).catch(() => {});
   await pane(page, 'webFrontpage').click('a[href="<$newlog$>"]');
-  const form = await frontFrame(page, '/newlog.html');
+  const form = await until(async () => {
+    const f = paneFrame(page, 'webFrontpage', 0);
+    if (!f || !f.url().endsWith('/newlog.html')) return null;
+    const fresh = await f.evaluate(() => !window.__vellumiteOld && document.readyState === 'complete')
+      .catch(() => false);
+    return fresh ? f : null;
+  }, 'a fresh new-site form');
   await form.waitForSelector('input[name="newLogName"]');
   await form.fill('input[name="newLogName"]', name);
   await form.click('button[type="submit"]');
