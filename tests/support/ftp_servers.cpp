@@ -12,6 +12,7 @@
 #include <poll.h>
 #include <pwd.h>
 #include <stdexcept>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -34,11 +35,16 @@ void ServerProcess::start(const std::vector<std::string>& argv, const fs::path& 
     for (const auto& a : argv)
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
+    const pid_t parent = ::getpid();
     pid_t pid = ::fork();
     if (pid < 0)
         throw std::runtime_error(std::string("cannot fork: ") + std::strerror(errno));
     if (pid == 0) {
         ::setpgid(0, 0);
+        // A test process that is killed must not leave its servers running.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent)
+            ::_exit(127);
         ::dup2(pipeFds[1], STDOUT_FILENO);
         int logFd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (logFd >= 0)

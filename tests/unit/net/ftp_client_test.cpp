@@ -208,7 +208,7 @@ TEST_F(FtpClientTest, SilentServerTimesOutRepeatedlyUntilCancelled) {
     ASSERT_EQ(driver.next(3s), arStatusTimeOut);
     const double second =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_GE(second - first, 0.9);
+    EXPECT_GE(second, 1.9) << "the next tick keeps the schedule";
     EXPECT_LT(second, 5.0);
     client.CancelAsyncMethod();
     ASSERT_EQ(driver.completions.back(), std::make_pair(std::string("OnConnect"), arStatusCancel));
