@@ -49,6 +49,7 @@ export async function newDocumentAfter(frame, file, action) {
 const frontPageFrame = (page) => () => paneFrame(page, 'webFrontpage', 0);
 
 export async function createSite(page, name) {
+  // Frame 0 may still show the form of the last site made: the name goes into a fresh one.
   const form = await newDocumentAfter(frontPageFrame(page), '/newlog.html',
     () => pane(page, 'webFrontpage').click('a[href="<$newlog$>"]'));
   await form.fill('input[name="newLogName"]', name);
