@@ -220,7 +220,11 @@ std::string thumbnailTag(std::string_view imageStats, std::string_view pageUrl) 
     // Short records lack sizes; they read as empty rather than failing the page.
     std::string width = parts.size() > 1 ? parts[1] : "";
     std::string height = parts.size() > 2 ? parts[2] : "";
-    bool popup = parts.size() > 1 && strcasecmp(parts.back().c_str(), "True") == 0;
+    // The post editor stores the pop-up check box's value ("1"), older records the word
+    // "True"; both mean a pop-up thumbnail.
+    const std::string& flag = parts.back();
+    bool popup = parts.size() > 1 &&
+                 (strcasecmp(flag.c_str(), "True") == 0 || flag == "1" || flag == "-1");
 
     std::string address = imageBase(pageUrl) + path;
     std::string src = "<img src=\"" + address + "\"";

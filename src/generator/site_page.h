@@ -105,7 +105,7 @@ namespace vellumite {
 
 // The category page image of a post from its `imagestats` ("path,width,height,...,popup"):
 // empty without one; a 40 by 40 thumbnail that opens the picture when the last element is
-// "True"; else the picture at its own size between line breaks.
+// "True" or "1"; else the picture at its own size between line breaks.
 std::string thumbnailTag(std::string_view imageStats, std::string_view pageUrl);
 
 // The address images are under: `pageUrl` without a trailing "/", and without its last path

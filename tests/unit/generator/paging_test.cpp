@@ -75,6 +75,11 @@ TEST(SitePage, ImageBaseAndThumbnails) {
     EXPECT_EQ(thumbnailTag("/i/a.png,10,20,x,True", "http://x.org"),
               "<img src=\"http://x.org/i/a.png\" width=40px height=40px "
               "onmouseup=javascript:popupimage('http://x.org/i/a.png','10','20')>");
+    // The check box value the post editor stores means a pop-up too.
+    EXPECT_EQ(thumbnailTag("/i/a.png,10,20,1", "http://x.org"),
+              thumbnailTag("/i/a.png,10,20,True", "http://x.org"));
+    EXPECT_EQ(thumbnailTag("/i/a.png,10,20,0", "http://x.org"),
+              thumbnailTag("/i/a.png,10,20,False", "http://x.org"));
     EXPECT_EQ(thumbnailTag("a.png", "http://x.org"),
               "<BR><BR><img src=\"http://x.org/a.png\" width= height=><BR>");
 }
