@@ -7,7 +7,7 @@ import {
 } from './lib/harness.mjs';
 import {
   notAvailable, frontPane, answer, shown, createSite, openSite, openSettings, openWithPassword,
-  restartEditor, submitPassword,
+  restartEditor, submitPassword, newDocumentAfter,
 } from './lib/screens.mjs';
 
 after(cleanup);
@@ -42,16 +42,9 @@ async function titlesWhen(page, check, what, file = '/currentposts.html') {
   return titles;
 }
 
-// Runs `action`, which makes the editor write and show its page anew, and waits for the new
-// page: the one shown before answers the same questions until it is replaced.
-async function newEditorAfter(page, action) {
-  await editorPane(page).evaluate(() => { window.replacedByTheEditor = true; });
-  await action();
-  await until(async () => editorPane(page).url().endsWith('/contentedit.html')
-    && editorPane(page).evaluate(() => !window.replacedByTheEditor && document.readyState === 'complete')
-      .catch(() => false), 'the editor page shown anew');
-  return editorPane(page);
-}
+// Runs `action`, which makes the editor write and show its page anew, and waits for the new page.
+const newEditorAfter = (page, action) =>
+  newDocumentAfter(() => editorPane(page), '/contentedit.html', action);
 
 // Types into the post form and follows one of its links.
 async function write(page, { title, byline = '', body = '' }, link) {

@@ -18,9 +18,9 @@ test('offline start: front page shows, no request is made, recent frame is blank
 
   assert.equal(await page.title(), 'Vellumite Editor');
   assert.match(await pane(page, 'webFrontpage').textContent('.sidebar'), /New site/);
-  await until(async () => page.frame({ name: 'recent' }).url() === 'about:blank', 'the recent frame to be blanked');
+  await until(async () => page.frame({ name: 'recent' })?.url() === 'about:blank', 'the recent frame to be blanked');
   // The welcome note shows while the sample site exists.
-  await until(async () => page.frame({ name: 'welcome' }).url().endsWith('/html/tooltips/welcome.html'), 'the welcome note');
+  await until(async () => page.frame({ name: 'welcome' })?.url().endsWith('/html/tooltips/welcome.html'), 'the welcome note');
   assert.deepEqual(await service.requests(), []);
   await page.close();
 });
@@ -29,8 +29,8 @@ test('online start fills the news and recent frames from the service', async () 
   const service = await startService();
   const editor = await startEditor(['--online', '--service-url', service.url]);
   const page = await openEditor(browser, editor);
-  await until(async () => page.frame({ name: 'news' }).url().endsWith('/html/versioninfonew.html'), 'news frame');
-  await until(async () => page.frame({ name: 'recent' }).url().endsWith('/html/recentlyUpdated.html'), 'recent frame');
+  await until(async () => page.frame({ name: 'news' })?.url().endsWith('/html/versioninfonew.html'), 'news frame');
+  await until(async () => page.frame({ name: 'recent' })?.url().endsWith('/html/recentlyUpdated.html'), 'recent frame');
   assert.equal(await page.frame({ name: 'news' }).textContent('#version'), 'Vellumite 9.9 is out.');
   assert.equal(await page.frame({ name: 'recent' }).textContent('#recent li'), 'A fresh site');
   const paths = (await service.requests()).map((r) => r.path).sort();
@@ -46,8 +46,8 @@ test('a fetch that completes before the front page has loaded still fills its fr
   await until(async () => existsSync(written) && existsSync(path.join(editor.dataDir, 'html', 'versioninfonew.html')), 'the fetched files');
   await new Promise((r) => setTimeout(r, 300));
   const page = await openEditor(browser, editor);
-  await until(async () => page.frame({ name: 'news' }).url().endsWith('/html/versioninfonew.html'), 'news frame');
-  await until(async () => page.frame({ name: 'recent' }).url().endsWith('/html/recentlyUpdated.html'), 'recent frame');
+  await until(async () => page.frame({ name: 'news' })?.url().endsWith('/html/versioninfonew.html'), 'news frame');
+  await until(async () => page.frame({ name: 'recent' })?.url().endsWith('/html/recentlyUpdated.html'), 'recent frame');
   await page.close();
 });
 

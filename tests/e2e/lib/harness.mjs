@@ -110,7 +110,7 @@ export async function clickCommand(frame, command) {
   await frame.click(`a[href="${command}"]`);
 }
 
-export async function until(check, what, timeoutMs = 10000) {
+export async function until(check, what, timeoutMs = 30000) {
   const end = Date.now() + timeoutMs;
   for (;;) {
     const value = await check();

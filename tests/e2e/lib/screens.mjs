@@ -31,26 +31,34 @@ export async function shown(page, paneName, file) {
   return pane(page, paneName);
 }
 
-export async function frontFrame(page, file) {
-  return until(() => {
-    const f = paneFrame(page, 'webFrontpage', 0);
-    return f && f.url().endsWith(file) ? f : null;
-  }, `the front page showing ${file}`);
+// Runs `action` and waits until `frame()` holds a new document, fully loaded, whose address
+// ends with `file`. The document shown before may have the same address and answer the same
+// questions until it is replaced, so it is marked first.
+export async function newDocumentAfter(frame, file, action) {
+  await frame().evaluate(() => { window.replacedByTheEditor = true; }).catch(() => {});
+  await action();
+  return until(async () => {
+    const f = frame();
+    if (!f || !f.url().endsWith(file)) return null;
+    const fresh = await f.evaluate(() => !window.replacedByTheEditor && document.readyState === 'complete')
+      .catch(() => false);
+    return fresh ? f : null;
+  }, `a new ${file}`);
 }
 
+const frontPageFrame = (page) => () => paneFrame(page, 'webFrontpage', 0);
+
 export async function createSite(page, name) {
-  await pane(page, 'webFrontpage').click('a[href="<$newlog$>"]');
-  const form = await frontFrame(page, '/newlog.html');
-  await form.waitForSelector('input[name="newLogName"]');
+  // Frame 0 may still show the form of the last site made: the name goes into a fresh one.
+  const form = await newDocumentAfter(frontPageFrame(page), '/newlog.html',
+    () => pane(page, 'webFrontpage').click('a[href="<$newlog$>"]'));
   await form.fill('input[name="newLogName"]', name);
   await form.click('button[type="submit"]');
 }
 
 export async function siteList(page) {
-  await pane(page, 'webFrontpage').click('a[href="<$openlog$>"]');
-  const list = await frontFrame(page, '/loglist.html');
-  await list.waitForLoadState();
-  return list;
+  return newDocumentAfter(frontPageFrame(page), '/loglist.html',
+    () => pane(page, 'webFrontpage').click('a[href="<$openlog$>"]'));
 }
 
 export async function openSite(page, name) {
