@@ -98,11 +98,6 @@ void EventLoop::post(Callback message) {
         std::lock_guard lock(m_postedMutex);
         m_posted.push_back(std::move(message));
     }
-    // The loop's own thread is not waiting in poll: its next pass finds the queue non-empty
-    // and does not wait. Skipping the wake-up saves two system calls per message, which the
-    // socket layer posts once per piece sent.
-    if (isLoopThread())
-        return;
     std::uint64_t one = 1;
     // A full counter (never in practice) still leaves the fd readable, which is all we need.
     [[maybe_unused]] auto n = ::write(m_wakeFd, &one, sizeof one);
