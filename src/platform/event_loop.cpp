@@ -13,16 +13,26 @@ namespace platform {
 
 namespace {
 
-// Keeps the nesting depth right whatever a callback throws.
-class DepthGuard {
+// The loop whose pass this thread is running, if any.
+thread_local const EventLoop* t_passOf = nullptr;
+
+// Keeps the nesting depth and the thread's running pass right whatever a callback throws.
+class PassGuard {
 public:
-    explicit DepthGuard(int& depth) : m_depth(depth) { ++m_depth; }
-    ~DepthGuard() { --m_depth; }
-    DepthGuard(const DepthGuard&) = delete;
-    DepthGuard& operator=(const DepthGuard&) = delete;
+    PassGuard(const EventLoop& loop, int& depth) : m_depth(depth), m_outer(t_passOf) {
+        ++m_depth;
+        t_passOf = &loop;
+    }
+    ~PassGuard() {
+        --m_depth;
+        t_passOf = m_outer;
+    }
+    PassGuard(const PassGuard&) = delete;
+    PassGuard& operator=(const PassGuard&) = delete;
 
 private:
     int& m_depth;
+    const EventLoop* m_outer;
 };
 
 int toPollTimeout(EventLoop::Clock::duration wait) {
@@ -98,6 +108,11 @@ void EventLoop::post(Callback message) {
         std::lock_guard lock(m_postedMutex);
         m_posted.push_back(std::move(message));
     }
+    // A post made inside one of this loop's passes needs no wake-up: the thread is not in
+    // poll(), and the next pass looks at the queue before it waits. This saves two system
+    // calls per message on paths that post to themselves, such as the send path of a socket.
+    if (t_passOf == this)
+        return;
     std::uint64_t one = 1;
     // A full counter (never in practice) still leaves the fd readable, which is all we need.
     [[maybe_unused]] auto n = ::write(m_wakeFd, &one, sizeof one);
@@ -126,7 +141,7 @@ std::optional<EventLoop::Clock::duration> EventLoop::timeUntilNextTimer() const 
 }
 
 bool EventLoop::pumpOnce(std::chrono::milliseconds maxWait) {
-    DepthGuard guard(m_depth);
+    PassGuard guard(*this, m_depth);
     const std::uint64_t pass = ++m_pass;
 
     Clock::duration wait = maxWait;

@@ -199,3 +199,17 @@ TEST(EventLoop, DepthCountsNestedPasses) {
     EXPECT_EQ(seen, 2);
     EXPECT_EQ(loop.depth(), 0);
 }
+
+TEST(EventLoop, AMessagePostedInsideAPassRunsWithoutWaiting) {
+    EventLoop loop;
+    bool ran = false;
+    // Posted from inside a pass, after that pass took its messages: the next pass must see it
+    // before it waits, as no wake-up was written for it.
+    loop.post([&] { loop.post([&] { ran = true; }); });
+    loop.pumpOnce();
+    ASSERT_FALSE(ran);
+    auto start = EventLoop::Clock::now();
+    loop.pumpOnce(std::chrono::seconds(5));
+    EXPECT_TRUE(ran);
+    EXPECT_LT(EventLoop::Clock::now() - start, std::chrono::seconds(4));
+}
