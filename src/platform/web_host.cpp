@@ -852,6 +852,14 @@ std::optional<std::string> WebHost::inputBox(std::string_view prompt, std::strin
     return answer.value("text", std::string());
 }
 
+std::optional<std::string> WebHost::passwordBox(std::string_view prompt, std::string_view title) {
+    json answer = waitForModal(
+        {{"kind", "input"}, {"text", prompt}, {"title", title}, {"initial", ""}, {"masked", true}});
+    if (!answer.is_object() || !answer.value("ok", false))
+        return std::nullopt;
+    return answer.value("text", std::string());
+}
+
 std::optional<fs::path> WebHost::openFileDialog(std::string_view title, std::string_view filter) {
     std::string initial;
     for (;;) {
