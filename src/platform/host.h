@@ -163,6 +163,12 @@ public:
     // The typed text; nothing when cancelled.
     virtual std::optional<std::string> inputBox(std::string_view prompt, std::string_view title,
                                                 std::string_view initial = {}) = 0;
+    // An input box whose typed text is not shown, for passwords. Hosts that cannot hide it
+    // ask with the ordinary input box.
+    virtual std::optional<std::string> passwordBox(std::string_view prompt,
+                                                   std::string_view title) {
+        return inputBox(prompt, title);
+    }
     // A file of the user's choice; `filter` reads "Images | *.gif;*.jpg". Nothing when cancelled.
     virtual std::optional<std::filesystem::path> openFileDialog(std::string_view title,
                                                                 std::string_view filter) = 0;

@@ -67,6 +67,8 @@ public:
     MsgResult msgBox(std::string_view text, std::string_view title, MsgButtons buttons) override;
     std::optional<std::string> inputBox(std::string_view prompt, std::string_view title,
                                         std::string_view initial) override;
+    std::optional<std::string> passwordBox(std::string_view prompt,
+                                           std::string_view title) override;
     std::optional<std::filesystem::path> openFileDialog(std::string_view title,
                                                         std::string_view filter) override;
     void openWindow(const std::string& address, const std::string& windowName) override;

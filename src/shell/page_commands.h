@@ -31,7 +31,7 @@ using CommandHandler = std::function<void(CommandContext&)>;
 // The named handlers the command tables call. Each later piece of the editor replaces the
 // handlers it owns; until then a handler says plainly "This function is not available yet.".
 //
-// How a Part plugs in: write the operation as a function `void f(CommandContext& ctx)` in its
+// How a screen plugs in: write the operation as a function `void f(CommandContext& ctx)` in its
 // subsystem (it reads ctx.app for the database, LogID and host, and ctx.key / ctx.argument /
 // ctx.list for its argument), then assign it in installCommandHandlers() in
 // page_commands_install.cpp, e.g. `h.postNew = subPostNew;`. The table rows (order, matching,
@@ -47,35 +47,35 @@ using CommandHandler = std::function<void(CommandContext&)>;
 // A handler may throw (DbError, DomError, std::exception): the dispatcher shows the error's
 // description in a message box and the program goes on.
 struct CommandHandlers {
-    // Sites (Part 1.3). createSite gets the typed name in ctx.argument; openSite the key.
+    // Sites. createSite gets the typed name in ctx.argument; openSite the key.
     CommandHandler buildSiteList, createSite, openSite, showPasswordDialog, deleteOpenSite;
-    // Site settings (2.2).
+    // Site settings.
     CommandHandler showSettings, saveSettings, saveTitles, saveRecentSettings, viewUserSite;
-    // Editor page sections (3.1). showPostSet gets the set number in ctx.key.
+    // Editor page sections. showPostSet gets the set number in ctx.key.
     CommandHandler showToolbarItems, showRecentPosts, showResources, showArchives, showPostSet;
-    // Post editor and drafts (3.2). showEditor is the blank editor reached from other screens.
+    // Post editor and drafts. showEditor is the blank editor reached from other screens.
     CommandHandler showEditor, clearEditor, postNew, editPost, postEdit, deletePost, archDeletePost,
         archAdd, saveDraftNew, showDrafts, draftEdit;
-    // Links, categories, highlights (3.3).
+    // Links, categories, highlights.
     CommandHandler showUserLinks, saveUserLink, editLink, deleteLink, recentPostAdd, removePost,
         showCategoryChooser, setCategory, removeCategory, saveCategory, editCategory,
         deleteCategory;
     // Builds the settings screen's category frame page (no command of its own).
     CommandHandler buildCategoryPage;
-    // Formatting and insertion tools (3.4).
+    // Formatting and insertion tools.
     CommandHandler bold, italic, underline, indent, insertLink, insertImage, setLink, newsAlertEdit,
         toolbarAdd, toolbarDelete, anchorTo, wordEdit;
-    // Site generation, publishing, web service, upload dialogs (4.1, 5.1, 5.2, 5.3).
+    // Site generation, publishing, web service, upload dialogs.
     CommandHandler preview, publish, archPublish, siteSetup, clearImage;
-    // Template library (6.1). showTemplateEdit gets -2 in ctx.key for the site's own template.
+    // Template library. showTemplateEdit gets -2 in ctx.key for the site's own template.
     CommandHandler showTemplateEdit, showTemplateSelect, saveEditedTemplate, saveNewTemplate,
         useDefaultTemplate, useLibraryTemplate, previewLibraryTemplate, useUserTemplate,
         editUserTemplate, deleteUserTemplate, makeDesign, makeInstance, showOfferedTemplates,
         getImportTemplate, leaveOfferedTemplates, importSelected, bigView;
-    // Template designer (6.2). designProperty serves "<$background", "<$font", "<$border",
+    // Template designer. designProperty serves "<$background", "<$font", "<$border",
     // "<$align", "<$visible" and "<$textfont" (ctx.command tells which, ctx.list the values).
     CommandHandler saveDesign, saveDesignAs, saveDesignNew, closeDesigner, designProperty;
-    // Resource import (8.1). deleteResource serves both panes (ctx.pane tells the mode).
+    // Resource import. deleteResource serves both panes (ctx.pane tells the mode).
     CommandHandler showResourceSetup, importResources, deleteResource, openGlintwatch,
         showResourceManager;
 };

@@ -100,7 +100,7 @@ void subOpenLog(CommandContext& ctx, const CommandHandler& showEditor) {
         const std::string password =
             Scramble(kPasswordKey, stored, 2,
                      [&](const std::string& message) { app.host.msgBox(message, "Vellumite"); });
-        auto typed = app.host.inputBox(kEnterPassword, "Vellumite");
+        auto typed = app.host.passwordBox(kEnterPassword, "Vellumite");
         if (!typed)
             return; // cancelled: the site stays closed, nothing to report
         if (*typed != password) {

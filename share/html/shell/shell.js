@@ -327,7 +327,7 @@
       const wrap = document.createElement('div');
       wrap.className = 'field';
       input = document.createElement('input');
-      input.type = 'text';
+      input.type = m.masked ? 'password' : 'text';
       input.value = m.initial || '';
       input.setAttribute('aria-label', m.kind === 'file' ? 'File' : (m.text || 'Answer'));
       wrap.appendChild(input);

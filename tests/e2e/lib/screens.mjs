@@ -1,5 +1,6 @@
 // Steps on the editor's screens that several browser tests take: answering messages, waiting
 // for a pane, creating and opening sites, reaching the settings.
+import assert from 'node:assert/strict';
 import {
   pane, paneFrame, until, modalText, answerModal, startEditor, openEditor,
 } from './harness.mjs';
@@ -78,6 +79,8 @@ export async function openSettings(page) {
 export async function openWithPassword(page, name, password) {
   await openSite(page, name);
   await waitForModal(page, 'Please enter your password.');
+  // What is typed there is never shown.
+  assert.equal(await page.getAttribute('#modal input', 'type'), 'password');
   await page.fill('#modal input', password);
   await answerModal(page, 'OK');
 }
