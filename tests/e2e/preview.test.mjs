@@ -4,8 +4,9 @@ import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import path from 'node:path';
 import {
-  cleanup, tempDir, startEditor, launchBrowser, openEditor, pane, paneFrame, until, isAlive,
+  cleanup, tempDir, startEditor, launchBrowser, openEditor, pane, until, isAlive,
 } from './lib/harness.mjs';
+import { openSite, shown } from './lib/screens.mjs';
 
 after(cleanup);
 const browser = await launchBrowser();
@@ -25,31 +26,18 @@ const f = document.createElement('iframe'); f.src = quit; document.body.appendCh
 document.getElementById('probe').textContent = 'ran ' + seen.join(' ');
 </script>`;
 
-function sql(db, statement) {
-  execFileSync('sqlite3', [db, statement]);
-}
-
 test('preview opens the generated index in its own window, and its scripts cannot reach the editor', async () => {
   const dataDir = tempDir('vellumite-preview-');
   execFileSync(process.env.VELLUMITE_BINARY, ['sites', '--data-dir', dataDir]);
-  const db = path.join(dataDir, 'vellumite.db');
-  sql(db, `INSERT INTO VellumitePosts (LogID, posttitle, postbyline, posttext, postdate, posttime, PublishPage)
-           VALUES (1, 'Scripted', 'Tester', '${hostilePost.replaceAll("'", "''").replaceAll('\n', ' ')}', '2026-11-30', '12:00:00', 1)`);
+  execFileSync('sqlite3', [path.join(dataDir, 'vellumite.db'), `INSERT INTO VellumitePosts (LogID, posttitle, postbyline, posttext, postdate, posttime, PublishPage)
+           VALUES (1, 'Scripted', 'Tester', '${hostilePost.replaceAll("'", "''").replaceAll('\n', ' ')}', '2026-11-30', '12:00:00', 1)`]);
 
   const editor = await startEditor(['--offline'], { dataDir });
   const page = await openEditor(browser, editor);
 
   // Open the sample site from the site list, then press PREVIEW in the editor.
-  await pane(page, 'webFrontpage').click('a[href="<$openlog$>"]');
-  const list = await until(() => {
-    const f = paneFrame(page, 'webFrontpage', 0);
-    return f && f.url().endsWith('/loglist.html') ? f : null;
-  }, 'the site list');
-  await list.click('a.site:has-text("Welcome to Vellumite")');
-  const content = pane(page, 'webContent');
-  await until(async () => content.url().endsWith('/contentedit.html')
-    && (await content.$('a[href="<$preview$>"]')), 'the editor');
-
+  await openSite(page, 'Welcome to Vellumite');
+  const content = await shown(page, 'webContent', '/contentedit.html');
   const popup = browser.waitForEvent('page');
   await content.click('a[href="<$preview$>"]');
   const preview = await popup;

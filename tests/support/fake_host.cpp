@@ -61,11 +61,7 @@ std::optional<std::string> FakeHost::inputBox(std::string_view prompt, std::stri
 }
 
 std::optional<std::filesystem::path> FakeHost::openFileDialog(std::string_view, std::string_view) {
-    if (fileAnswers.empty())
-        return std::nullopt;
-    auto answer = fileAnswers.front();
-    fileAnswers.pop_front();
-    return answer;
+    return std::nullopt;
 }
 
 void FakeHost::openWindow(const std::string& address, const std::string& windowName) {
@@ -140,12 +136,6 @@ json FakeHost::dom(const platform::DocPath& where, std::string_view op, json arg
         field().value = value();
         return nullptr;
     }
-    if (op == "getChecked")
-        return field().checked;
-    if (op == "setChecked") {
-        field().checked = args.at("checked").get<bool>();
-        return nullptr;
-    }
     if (op == "formElements") {
         json out = json::array();
         std::string name = formName();
@@ -156,20 +146,6 @@ json FakeHost::dom(const platform::DocPath& where, std::string_view op, json arg
                 {{"name", e.name}, {"type", e.type}, {"value", e.value}, {"checked", e.checked}});
         return out;
     }
-    if (op == "resetForm") {
-        std::string name = formName();
-        if (!d.forms.contains(name))
-            throw DomError("The page has no form \"" + name + "\".");
-        for (auto& e : d.forms[name]) {
-            e.value.clear();
-            e.checked = false;
-        }
-        return nullptr;
-    }
-    if (op == "formCount")
-        return static_cast<int>(d.formOrder.size());
-    if (op == "hasElement")
-        return d.elements.contains(args.at("element").get<std::string>());
     if (op == "setClass") {
         element().className = value();
         return nullptr;
@@ -178,38 +154,6 @@ json FakeHost::dom(const platform::DocPath& where, std::string_view op, json arg
         element().text = value();
         return nullptr;
     }
-    if (op == "setHtml") {
-        element().html = value();
-        return nullptr;
-    }
-    if (op == "setAttribute") {
-        element().attributes[args.at("attribute").get<std::string>()] = value();
-        return nullptr;
-    }
-    if (op == "setBodyHtml") {
-        d.bodyHtml = value();
-        return nullptr;
-    }
-    if (op == "scrollIntoView" || op == "focus") {
-        element();
-        return nullptr;
-    }
-    if (op == "getSelection")
-        return {{"text", d.selection.text}, {"parentName", d.selection.parentName}};
-    if (op == "replaceSelection" || op == "replaceSavedSelection") {
-        d.selection.text = value();
-        return nullptr;
-    }
-    if (op == "saveSelection")
-        return 1;
-    if (op == "setStyleRule") {
-        d.styleRules[std::to_string(args.at("sheet").get<int>()) + "/" +
-                     std::to_string(args.at("rule").get<int>()) + "/" +
-                     args.at("property").get<std::string>()] = value();
-        return nullptr;
-    }
-    if (op == "styleSheetText")
-        return d.styleSheetTexts[args.at("sheet").get<int>()];
     throw DomError("unknown page operation " + std::string(op));
 }
 

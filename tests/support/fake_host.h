@@ -17,8 +17,6 @@ namespace vellumite::testing {
 struct FakeElement {
     std::string className;
     std::string text;
-    std::string html;
-    std::map<std::string, std::string> attributes;
 };
 
 struct FakeDocument {
@@ -26,10 +24,6 @@ struct FakeDocument {
     std::map<std::string, std::vector<platform::FormElement>> forms; // in document order
     std::vector<std::string> formOrder;
     std::map<std::string, FakeElement> elements;
-    std::string bodyHtml;
-    platform::Selection selection;
-    std::map<std::string, std::string> styleRules; // "sheet/rule/property" -> value
-    std::map<int, std::string> styleSheetTexts;
 
     // Adds a form with the given fields (name, value) of type "text".
     FakeDocument& form(const std::string& name,
@@ -58,10 +52,9 @@ public:
     FakeDocument& doc(const std::string& pane) { return doc(platform::DocPath{pane, {}}); }
 
     // Scripted answers, used in order. Without one, Yes/No answers No, OK answers OK, an input
-    // box and a file dialog are cancelled.
+    // box is cancelled. A file dialog is always cancelled.
     std::deque<platform::MsgResult> msgAnswers;
     std::deque<std::optional<std::string>> inputAnswers;
-    std::deque<std::optional<std::filesystem::path>> fileAnswers;
 
     // What the logic did.
     std::vector<FakeMessage> messages;
@@ -71,7 +64,6 @@ public:
     std::vector<FakeDomCall> domCalls;
     std::vector<std::string> paneOrder; // bottom first; the last is in front
     std::map<std::string, bool> busyPanes;
-    std::vector<nlohmann::json> formChanges;
 
     // Fires the page events as the web host would.
     bool firePageNavigate(const std::string& pane, const std::string& address) {
@@ -103,12 +95,8 @@ public:
                        bool read) override;
 
 protected:
-    void formChanged(platform::Form&, const nlohmann::json& change) override {
-        formChanges.push_back(change);
-    }
-    void formUnloaded(const std::string& name) override {
-        formChanges.push_back({{"op", "formUnload"}, {"form", name}});
-    }
+    void formChanged(platform::Form&, const nlohmann::json&) override {}
+    void formUnloaded(const std::string&) override {}
 
 private:
     static std::string key(const platform::DocPath& where);

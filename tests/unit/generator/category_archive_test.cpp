@@ -20,22 +20,6 @@ std::vector<std::string> namesOf(const GeneratedFiles& files) {
 
 } // namespace
 
-TEST(CategoryPages, CategoryWithoutPostsGetsOnePageWithoutBlocksOrDeadLinks) {
-    SiteFixture f;
-    auto site = f.addSite();
-    auto cat = f.addCategory(site, "Empty");
-    f.addPosts(site, 5);
-    SiteGenerator gen(f.db, site, f.options());
-    auto files = gen.generateCategoryPages(cat, false);
-    std::string name = "cat" + std::to_string(cat) + "-1.html";
-    ASSERT_EQ(namesOf(files), std::vector<std::string>{name});
-    std::string page = f.page(name);
-    EXPECT_EQ(titlesOn(page), "");
-    for (const char* tag : {"mid=", "start=", "end=", "next=", "prev="})
-        EXPECT_EQ(lineAfter(page, tag), "") << tag;
-    EXPECT_EQ(lineAfter(page, "mode="), "<a href=index.html>Main</a>");
-}
-
 TEST(CategoryPages, ExactlyPPostsEndWithAnEmptyTrailingPage) {
     SiteFixture f;
     auto site = f.addSite(kProbeTemplate, 3, 100);
@@ -88,37 +72,6 @@ TEST(Archive, SiteWithinTotalHasOnlyAnEmptyIndex) {
     EXPECT_NE(index.find("<VellumitePostBlock>[::]</VellumitePostBlock>"), std::string::npos);
     EXPECT_EQ(lineAfter(index, "<UserHighlightList>"), "</UserHighlightList>");
     EXPECT_EQ(files[0].length, index.size());
-}
-
-TEST(Archive, MonthsWithoutPostsBetweenArchivedOnesGetPages) {
-    SiteFixture f;
-    auto site = f.addSite("<$VellumiteLogTitle$>\n<VellumitePostBlock>[<$VellumitePostTitle$>"
-                          "<$VellumitePostBody$>]</VellumitePostBlock>\n<$DisplayMode$>",
-                          10, 1);
-    f.addPost(site, "newest", "2024-05-01");
-    f.addPost(site, "march", "2024-03-10");
-    f.addPost(site, "january", "2024-01-20");
-    f.addPost(site, "january-early", "2024-01-02");
-    SiteGenerator gen(f.db, site, f.options());
-    auto files = gen.generateArchive(false);
-    EXPECT_EQ(namesOf(files), (std::vector<std::string>{"archindex.html", "arch012024.html",
-                                                        "arch022024.html", "arch032024.html"}));
-    EXPECT_EQ(f.page("arch022024.html"),
-              "Site - Archive for 02/24\n<VellumitePostBlock><a href=archindex.html>Archive "
-              "Index</a><BR><BR><a href=archindex.html>Archive Index</a></VellumitePostBlock>\n"
-              "<a href=index.html>Main</a>");
-    EXPECT_NE(f.page("arch012024.html").find("[januarybody][january-earlybody]"),
-              std::string::npos);
-    EXPECT_EQ(f.page("archindex.html"),
-              "Site - Archive\n<VellumitePostBlock>[<a href=arch012024.html>01/2024</a><BR>"
-              "<a href=arch022024.html>02/2024</a><BR><a href=arch032024.html>03/2024</a><BR>]"
-              "</VellumitePostBlock>\n<a href=index.html>Main</a>");
-
-    f.set(site, "PublishBackwards", true);
-    SiteGenerator ascending(f.db, site, f.options());
-    ascending.generateArchive(false);
-    EXPECT_NE(f.page("arch012024.html").find("[january-earlybody][januarybody]"),
-              std::string::npos);
 }
 
 TEST(Archive, RefusedForASiteNeverPublished) {
