@@ -17,7 +17,7 @@ public:
     FakeService& operator=(const FakeService&) = delete;
 
     const std::string& url() const { return m_url; }
-    // The requests it has recorded so far: method, path, headers, body.
+    // The requests it has recorded so far: method, path, headers, bodyHex.
     nlohmann::json requests() const;
 
 private:

@@ -2,7 +2,7 @@
 """A stand-in for the maker's web service: serves its paths and records every request.
 
 Started by tests on 127.0.0.1 with a free port; prints "PORT <n>" once it listens.
-GET /__requests answers the recorded requests as JSON (method, path, headers, body size).
+GET /__requests answers the recorded requests as JSON (method, path, headers, body in hex).
 Options: --version-body TEXT, --recent-body TEXT, --delay-ms N (delay before each answer).
 """
 import argparse
@@ -42,8 +42,6 @@ def main():
                     "method": self.command,
                     "path": self.path,
                     "headers": {k.lower(): v for k, v in self.headers.items()},
-                    "bodySize": len(body),
-                    "body": body.decode("latin-1"),
                     "bodyHex": body.hex(),
                 })
 

@@ -105,11 +105,6 @@ export function paneFrame(page, name, index) {
   return pane(page, name).childFrames()[index];
 }
 
-// Clicks a link whose href is `command` in the pane (or a frame of it).
-export async function clickCommand(frame, command) {
-  await frame.click(`a[href="${command}"]`);
-}
-
 export async function until(check, what, timeoutMs = 30000) {
   const end = Date.now() + timeoutMs;
   for (;;) {

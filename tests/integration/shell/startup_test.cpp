@@ -45,7 +45,7 @@ protected:
     FakeHost host;
 };
 
-TEST_F(Startup, OfflineStartOpensTheDatabaseAndShowsTheFrontPage) {
+TEST_F(Startup, OfflineStartShowsTheFrontPageAndShutdownUndoesIt) {
     auto app = makeApp(false, "http://127.0.0.1:1");
     app->postListPage = 7;
     host.form("frmPublish");
@@ -59,6 +59,11 @@ TEST_F(Startup, OfflineStartOpensTheDatabaseAndShowsTheFrontPage) {
     EXPECT_EQ(host.location({"webFrontpage", {}}), html("template-frontpage.html").string());
     EXPECT_EQ(host.findForm("frmPublish"), nullptr);
     EXPECT_TRUE(host.messages.empty());
+
+    host.form("frmImage").show();
+    shell.shutdown();
+    EXPECT_FALSE(app->database.has_value());
+    EXPECT_EQ(host.findForm("frmImage"), nullptr);
 }
 
 TEST_F(Startup, FetchedPagesWaitForTheFrontPageThenFillFrames2And3) {
@@ -137,18 +142,6 @@ TEST_F(Startup, UnopenableDatabaseIsReportedAndTheFrontPageStillShows) {
     // Later work on the database fails with the engine's own error, shown, not a crash.
     host.firePageComplete("webFrontpage", html("template-frontpage.html").string());
     EXPECT_THROW(app->db(), platform::DbError);
-}
-
-TEST_F(Startup, ShutdownClosesTheDatabaseAndUnloadsTheWindows) {
-    auto app = makeApp(false, "http://127.0.0.1:1");
-    Shell shell(*app, notAvailableHandlers());
-    shell.start();
-    host.form("frmImage").show();
-    host.form("frmManage");
-    shell.shutdown();
-    EXPECT_FALSE(app->database.has_value());
-    EXPECT_EQ(host.findForm("frmImage"), nullptr);
-    EXPECT_EQ(host.findForm("frmManage"), nullptr);
 }
 
 } // namespace
