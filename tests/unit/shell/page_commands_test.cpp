@@ -10,45 +10,38 @@ namespace {
 
 using testing::FakeHost;
 
-std::vector<std::string> paneList() {
-    return {kPaneNames.begin(), kPaneNames.end()};
-}
-
-// Records which named handler ran with which argument.
-struct Calls {
-    std::vector<std::string> log;
-    CommandHandler record(std::string name) {
-        return [this, name](CommandContext& ctx) {
-            log.push_back(name + ":" + std::to_string(ctx.key) + ":" + ctx.argument);
-        };
-    }
-};
-
 class Dispatch : public ::testing::Test {
 protected:
-    Dispatch() : host(paneList(), &loop), app(loop, host, "/data/my-app", online()) {
+    Dispatch()
+        : host({kPaneNames.begin(), kPaneNames.end()}, &loop),
+          app(loop, host, "/data/my-app", online()) {
         h = notAvailableHandlers();
-        h.editLink = calls.record("editLink");
-        h.editPost = calls.record("editPost");
-        h.deleteLink = calls.record("deleteLink");
-        h.deletePost = calls.record("deletePost");
+        h.editLink = record("editLink");
+        h.editPost = record("editPost");
+        h.deleteLink = record("deleteLink");
+        h.deletePost = record("deletePost");
         h.showPostSet = [this](CommandContext& ctx) {
-            calls.log.push_back("showPostSet:" + std::to_string(ctx.key) + ":" +
-                                std::to_string(app.postListPage));
+            log.push_back("showPostSet:" + std::to_string(ctx.key) + ":" +
+                          std::to_string(app.postListPage));
         };
-        h.openSite = calls.record("openSite");
+        h.openSite = record("openSite");
         h.setCategory = [this](CommandContext& ctx) {
-            calls.log.push_back("setCategory:" + ctx.list.at(0) + "|" + ctx.list.at(1) + "|" +
-                                ctx.list.at(2));
+            log.push_back("setCategory:" + ctx.list.at(0) + "|" + ctx.list.at(1) + "|" +
+                          ctx.list.at(2));
         };
         h.designProperty = [this](CommandContext& ctx) {
             std::string joined = ctx.command;
             for (const auto& v : ctx.list)
                 joined += "|" + v;
-            calls.log.push_back(joined);
+            log.push_back(joined);
         };
-        h.importResources = calls.record("importResources");
+        h.importResources = record("importResources");
         h.showSettings = [](CommandContext&) { throw std::runtime_error("Disk full"); };
+    }
+    CommandHandler record(std::string name) {
+        return [this, name](CommandContext& ctx) {
+            log.push_back(name + ":" + std::to_string(ctx.key) + ":" + ctx.argument);
+        };
     }
     static Settings online() {
         Settings s;
@@ -67,7 +60,7 @@ protected:
     platform::EventLoop loop;
     FakeHost host;
     AppState app;
-    Calls calls;
+    std::vector<std::string> log; // which named handler ran with which key and argument
     CommandHandlers h;
 };
 
@@ -113,11 +106,11 @@ TEST_F(Dispatch, CommandsReachTheirHandlersOrGiveAClearMessage) {
         {pane::Content, "/h/<$edit-1$>", "editPost:1:1", ""},
     };
     for (const auto& c : cases) {
-        calls.log.clear();
+        log.clear();
         host.messages.clear();
         EXPECT_TRUE(go(c.pane, c.address)) << c.address;
         std::string ran;
-        for (const auto& call : calls.log)
+        for (const auto& call : log)
             ran += (ran.empty() ? "" : " ") + call;
         EXPECT_EQ(ran, c.call) << c.address;
         EXPECT_EQ(lastMessage(), c.message) << c.address;
@@ -152,13 +145,13 @@ TEST_F(Dispatch, OfflineHelpAndOnlineOnlyCommandsShowOnlyTheMessage) {
     EXPECT_TRUE(go(pane::Content, "/x/<$help$>"));
     EXPECT_TRUE(go(pane::Content, "/x/<$import$>"));
     EXPECT_TRUE(host.openedWindows.empty());
-    EXPECT_TRUE(calls.log.empty());
+    EXPECT_TRUE(log.empty());
     ASSERT_EQ(host.messages.size(), 2u);
     EXPECT_EQ(host.messages[1].text, kOfflinePrompt);
     EXPECT_EQ(host.messages[1].title, kOfflineTitle);
     app.settings.online = true;
     EXPECT_TRUE(go(pane::Content, "/x/<$import$>"));
-    EXPECT_EQ(calls.log, std::vector<std::string>{"importResources:0:"});
+    EXPECT_EQ(log, std::vector<std::string>{"importResources:0:"});
 }
 
 TEST_F(Dispatch, NewSiteInCapitalsOnTheFrontPage) {
