@@ -131,10 +131,6 @@ bool ScriptedFtpServer::Session::clientClosed(int timeoutMs) {
     return got < 0;
 }
 
-void ScriptedFtpServer::Session::close() {
-    closeFd(m_control);
-}
-
 int ScriptedFtpServer::Session::listenData() {
     closeFd(m_dataListener);
     int port = 0;

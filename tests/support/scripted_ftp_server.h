@@ -12,7 +12,8 @@ namespace testing_support {
 
 // Listens on 127.0.0.1 (port chosen by the system), accepts one connection and runs the script
 // on its own thread with plain blocking sockets. Every command line the client sends is
-// recorded. Waits inside the script end early when the server is destroyed.
+// recorded. Waits inside the script end early when the server is destroyed; the connection
+// closes when the script ends.
 class ScriptedFtpServer {
 public:
     class Session {
@@ -28,7 +29,6 @@ public:
         void pause(int ms);
         // True when the client closed the control connection within `timeoutMs`.
         bool clientClosed(int timeoutMs = 5000);
-        void close();
 
         // A passive data connection: a listener on 127.0.0.1 (its port returned), then the
         // client's connection to it.

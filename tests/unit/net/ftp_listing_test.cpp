@@ -16,60 +16,34 @@ TEST(ParseListing, ReadsUnixAndMsDosLines) {
         const char* name;
         std::int64_t size;
         bool directory;
-        FtpDateTime written;
+        int year, month, day, hour, minute; // when it was last written
     };
     const Case cases[] = {
-        {"drwxr-xr-x    2 ftp      ftp          4096 Jan 02  2003 images",
-         "images",
-         4096,
-         true,
-         {2003, 1, 2, 0, 0, 0}},
-        {"-rw-r--r--    1 ftp      ftp         52311 Jun 01 14:05 index.html",
-         "index.html",
-         52311,
-         false,
-         {2026, 6, 1, 14, 5, 0}},
+        {"drwxr-xr-x 2 ftp ftp 4096 Jan 02  2003 images", "images", 4096, true, 2003, 1, 2, 0, 0},
+        {"-rw-r--r-- 1 u g 52311 Jun 01 14:05 index.html", "index.html", 52311, false, 2026, 6, 1,
+         14, 5},
         // A time that would lie ahead of today belongs to last year.
-        {"-rw-r--r-- 1 u g 10 Dec 20 10:00 report.txt",
-         "report.txt",
-         10,
-         false,
-         {2025, 12, 20, 10, 0, 0}},
-        {"-rw-r--r-- 1 1001 1001 3000000000 Dec 24  2019 big.tar",
-         "big.tar",
-         3000000000LL,
-         false,
-         {2019, 12, 24, 0, 0, 0}},
-        {"-rw-r--r-- 1 u g 77 Mar 14 09:30 notes from may 2 meeting.txt",
-         "notes from may 2 meeting.txt",
-         77,
-         false,
-         {2026, 3, 14, 9, 30, 0}},
-        {"01-16-02  10:35AM       <DIR>          images",
-         "images",
-         0,
-         true,
-         {2002, 1, 16, 10, 35, 0}},
-        {"11-03-25  09:05PM                 1234 index.html",
-         "index.html",
-         1234,
-         false,
-         {2025, 11, 3, 21, 5, 0}},
-        {"12-31-99  12:00AM                    0 old file.txt",
-         "old file.txt",
-         0,
-         false,
-         {1999, 12, 31, 0, 0, 0}},
+        {"-rw-r--r-- 1 u g 10 Dec 20 10:00 report.txt", "report.txt", 10, false, 2025, 12, 20, 10,
+         0},
+        {"-rw-r--r-- 1 1001 1001 3000000000 Dec 24  2019 big.tar", "big.tar", 3000000000LL, false,
+         2019, 12, 24, 0, 0},
+        {"-rw-r--r-- 1 u g 77 Mar 14 09:30 notes from may 2.txt", "notes from may 2.txt", 77, false,
+         2026, 3, 14, 9, 30},
+        {"01-16-02  10:35AM       <DIR>          images", "images", 0, true, 2002, 1, 16, 10, 35},
+        {"11-03-25  09:05PM                 1234 index.html", "index.html", 1234, false, 2025, 11,
+         3, 21, 5},
+        {"12-31-99  12:00AM                    0 old file.txt", "old file.txt", 0, false, 1999, 12,
+         31, 0, 0},
     };
     for (const auto& c : cases) {
         auto files = ParseListing(std::string(c.line) + "\r\n", kToday);
-        ASSERT_TRUE(files) << c.line;
-        ASSERT_EQ(files->Count(), 1) << c.line;
+        ASSERT_TRUE(files && files->Count() == 1) << c.line;
         const auto f = files->Item(1);
         EXPECT_EQ(f->FileName, c.name) << c.line;
         EXPECT_EQ(f->FileSize, c.size) << c.line;
         EXPECT_EQ(f->IsDirectory, c.directory) << c.line;
-        EXPECT_EQ(f->LastWriteTime, c.written) << c.line;
+        EXPECT_EQ(f->LastWriteTime, (FtpDateTime{c.year, c.month, c.day, c.hour, c.minute, 0}))
+            << c.line;
     }
 }
 
