@@ -386,21 +386,26 @@ void CFtpClient::raiseCompletion(FtpOperation operation, AsyncResultStatus statu
     }
 }
 
-void CFtpClient::failOperation(const CFtpError& error, FtpOperation operation) {
-    if (m_operation != FtpOperation::None)
-        EndOperation();
+void CFtpClient::closeAfterFailure(FtpOperation operation, bool closeControl) {
     try {
         if (operation == FtpOperation::DownloadFile || operation == FtpOperation::UploadFile ||
             operation == FtpOperation::EnumFiles) {
             m_listingBuffer.clear();
             CloseDataConnection();
             CloseLocalFile();
-        } else if (operation == FtpOperation::Connect) {
-            CloseControlConnection(); // no half-open session is left behind
         }
+        if (closeControl)
+            CloseControlConnection();
     } catch (const NumberedError&) {
         // Clean-up after a failure; the failure itself is what gets reported.
     }
+}
+
+void CFtpClient::failOperation(const CFtpError& error, FtpOperation operation) {
+    if (m_operation != FtpOperation::None)
+        EndOperation();
+    // A failed connect leaves no half-open session behind.
+    closeAfterFailure(operation, operation == FtpOperation::Connect);
     if (m_objControlSocket.State() != SocketState::Connected &&
         m_objControlSocket.State() != SocketState::Closing)
         setState(FtpState::NotConnected);
@@ -771,18 +776,7 @@ void CFtpClient::onTransferReply(int code, const std::string& replyText) {
 void CFtpClient::RaiseFtpError(int code, bool closeControl) {
     const FtpOperation operation = m_operation;
     EndOperation();
-    try {
-        if (operation == FtpOperation::DownloadFile || operation == FtpOperation::UploadFile ||
-            operation == FtpOperation::EnumFiles) {
-            m_listingBuffer.clear();
-            CloseDataConnection();
-            CloseLocalFile();
-        }
-        if (closeControl)
-            CloseControlConnection();
-    } catch (const NumberedError&) {
-        // The server's refusal is what the owner needs to hear about.
-    }
+    closeAfterFailure(operation, closeControl);
     m_lastFtpError = {16000 + code, replyDescription(code), kReplySource};
     raiseCompletion(operation, arStatusError);
 }

@@ -156,6 +156,9 @@ private:
     void raiseCompletion(FtpOperation operation, AsyncResultStatus status);
     // Ends `operation` with arStatusError and `error`, cleaning up what it had open.
     void failOperation(const CFtpError& error, FtpOperation operation);
+    // Closes what a failed transfer or listing left open, and the session when asked; errors
+    // while closing are dropped.
+    void closeAfterFailure(FtpOperation operation, bool closeControl);
     void setState(FtpState state);
 
     // Control connection

@@ -1,6 +1,7 @@
 // Literal replacement over memmem: pages are filled by many passes, so each pass stays linear.
 #include "platform/text.h"
 
+#include <cctype>
 #include <cstring>
 
 namespace platform {
@@ -39,39 +40,26 @@ std::string replacedAll(std::string_view text, std::string_view what, std::strin
     return copy;
 }
 
-} // namespace platform
-
-namespace platform {
-
-std::string htmlEscape(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
-} // namespace platform
-
-namespace platform {
-
 namespace {
+
+void appendEscaped(std::string& out, char c) {
+    switch (c) {
+    case '&':
+        out += "&amp;";
+        break;
+    case '<':
+        out += "&lt;";
+        break;
+    case '>':
+        out += "&gt;";
+        break;
+    case '"':
+        out += "&quot;";
+        break;
+    default:
+        out += c;
+    }
+}
 
 bool isAsciiAlpha(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -110,33 +98,39 @@ std::size_t referenceLength(std::string_view text) {
 
 } // namespace
 
+std::string htmlEscape(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text)
+        appendEscaped(out, c);
+    return out;
+}
+
 std::string htmlEscapeKeepingReferences(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '&') {
-            std::size_t n = referenceLength(text.substr(i));
-            if (n > 0) {
-                out.append(text.substr(i, n));
-                i += n - 1;
-            } else {
-                out += "&amp;";
-            }
-            continue;
+        std::size_t n = text[i] == '&' ? referenceLength(text.substr(i)) : 0;
+        if (n > 0) {
+            out.append(text.substr(i, n));
+            i += n - 1;
+        } else {
+            appendEscaped(out, text[i]);
         }
-        switch (c) {
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out += c;
+    }
+    return out;
+}
+
+std::string percentEncode(std::string_view text, std::string_view keep) {
+    static const char* hex = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : text) {
+        if (std::isalnum(c) || keep.find(static_cast<char>(c)) != std::string_view::npos) {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
         }
     }
     return out;

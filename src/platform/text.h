@@ -17,10 +17,6 @@ std::string replacedAll(std::string_view text, std::string_view what, std::strin
 // Offset of the first occurrence of `what` at or after `from`, or npos.
 std::size_t findText(std::string_view text, std::string_view what, std::size_t from = 0);
 
-} // namespace platform
-
-namespace platform {
-
 // The text with &, <, > and " written as character references, for text put into a page.
 std::string htmlEscape(std::string_view text);
 
@@ -28,5 +24,14 @@ std::string htmlEscape(std::string_view text);
 // "&#x41;") is kept: for stored text that is shown as a page would show it, where the stored
 // references mean the characters they name.
 std::string htmlEscapeKeepingReferences(std::string_view text);
+
+// The text with every byte but ASCII letters, digits and those in `keep` written as %XX: the
+// default keeps what a query value may hold as it stands.
+std::string percentEncode(std::string_view text, std::string_view keep = "-_.~");
+
+// The same for a path in an address: "/" and the other characters a path may hold stay.
+inline std::string percentEncodePath(std::string_view text) {
+    return percentEncode(text, "-_.~/!$&'()*+,;=:@");
+}
 
 } // namespace platform

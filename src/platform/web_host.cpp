@@ -3,6 +3,7 @@
 
 #include "platform/files.h"
 #include "platform/numbers.h"
+#include "platform/text.h"
 
 #include <condition_variable>
 #include <csignal>
@@ -66,22 +67,6 @@ std::optional<std::string> percentDecode(std::string_view text) {
             return std::nullopt;
         out += static_cast<char>(hi * 16 + lo);
         i += 2;
-    }
-    return out;
-}
-
-std::string percentEncodePath(std::string_view text) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : text) {
-        if (std::isalnum(c) || std::string_view("-_.~/!$&'()*+,;=:@").find(static_cast<char>(c)) !=
-                                   std::string_view::npos) {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
     }
     return out;
 }

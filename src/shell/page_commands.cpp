@@ -2,6 +2,7 @@
 #include "shell/page_commands.h"
 
 #include "platform/numbers.h"
+#include "platform/text.h"
 #include "shell/panes.h"
 #include "store/settings_screen.h"
 
@@ -33,21 +34,6 @@ bool hasNumber(std::string_view text) {
         return std::isdigit(static_cast<unsigned char>(c)) != 0;
     }
     return false;
-}
-
-std::string percentEncode(std::string_view text) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : text) {
-        if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
 }
 
 // The image dialog starts from these values whenever the editor leaves the post; a dialog not
@@ -190,21 +176,20 @@ std::vector<CommandRow> contentTable(const CommandHandlers& h) {
         row("<$UserLinks$>", h.showUserLinks),
         row("<$NewUserLink$>", h.saveUserLink),
         online(row("<$import$>", h.importResources)),
-        row("<$settings$>", steps({kResetImage,
-                                   [](CommandContext& ctx) {
-                                       auto doc = ctx.app.host.pane(pane::Content).document();
-                                       std::string user =
-                                           doc.fieldValue("importform", "importusername");
-                                       std::string password =
-                                           doc.fieldValue("importform", "importpassword");
-                                       std::string address =
-                                           user.empty() || password.empty()
-                                               ? ctx.app.alertsAddress("/")
-                                               : ctx.app.alertsAddress(
-                                                     "/login.cgi?username=" + percentEncode(user) +
-                                                     "&password=" + percentEncode(password));
-                                       ctx.app.host.pane(pane::Content).navigate(address);
-                                   }})),
+        row("<$settings$>",
+            steps({kResetImage,
+                   [](CommandContext& ctx) {
+                       auto doc = ctx.app.host.pane(pane::Content).document();
+                       std::string user = doc.fieldValue("importform", "importusername");
+                       std::string password = doc.fieldValue("importform", "importpassword");
+                       std::string address =
+                           user.empty() || password.empty()
+                               ? ctx.app.alertsAddress("/")
+                               : ctx.app.alertsAddress(
+                                     "/login.cgi?username=" + platform::percentEncode(user) +
+                                     "&password=" + platform::percentEncode(password));
+                       ctx.app.host.pane(pane::Content).navigate(address);
+                   }})),
         row("<$publish$>", h.publish),
         row("<$createnewuserlink$>", h.saveUserLink),
         row("<$bold$>", h.bold),
