@@ -1,15 +1,34 @@
+// The program's command line as a user runs it, on fresh app folders.
+#include "platform/database.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using testing_support::TempDir;
 
 namespace {
 
 auto vellumite = testing_support::runVellumite;
+
+// A port on 127.0.0.1 that is taken for as long as the returned socket stays open.
+std::pair<int, int> takenPort() {
+    int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (::bind(s, reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(s, 1) != 0 ||
+        ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+        throw std::runtime_error("cannot take a port");
+    return {s, ntohs(addr.sin_port)};
+}
 
 } // namespace
 
@@ -34,31 +53,55 @@ TEST(CommandLine, HelpForTheProgramAndForACommand) {
     EXPECT_NE(command.output.find("Usage: vellumite sites"), std::string::npos);
 }
 
-TEST(CommandLine, FailuresExitWithOneAndAOneLineReason) {
+TEST(CommandLine, PreviewOfTheSampleSiteByNameOrNumber) {
     TempDir dir;
-    std::ofstream(dir / "file") << "x";
-    const std::string cases[] = {
-        "bogus",
-        "sites --no-such-option",
-        "sites --data-dir",
-        "sites extra-argument --data-dir " + dir.path().string(),
-        "sites --data-dir " + (dir / "file/below").string(),
-    };
-    for (const auto& args : cases) {
-        auto r = vellumite(args);
-        EXPECT_EQ(r.status, 1) << args;
-        EXPECT_EQ(r.output.rfind("vellumite: ", 0), 0u) << args << ": " << r.output;
-        EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << r.output;
+    std::string index = (dir / "app/html/output/index.html").string();
+    for (std::string site : {"'welcome to VELLUMITE'", "1"}) {
+        auto run = vellumite("--data-dir '" + (dir / "app").string() + "' preview " + site);
+        ASSERT_EQ(run.status, 0) << run.output;
+        EXPECT_NE(run.output.find(" files written ("), std::string::npos) << run.output;
+        EXPECT_TRUE(run.output.ends_with(index + "\n")) << run.output;
+        EXPECT_TRUE(std::filesystem::exists(index));
     }
 }
 
-TEST(CommandLine, ABrokenDatabaseIsReportedNotACrash) {
+TEST(CommandLine, FailuresExitWithOneAndAOneLineReason) {
     TempDir dir;
-    std::string data = (dir / "app").string();
-    ASSERT_EQ(vellumite("sites --data-dir " + data).status, 0);
-    std::ofstream(dir / "app/vellumite.db", std::ios::trunc) << std::string(4096, 'x');
-    auto r = vellumite("sites --data-dir " + data);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.output.rfind("vellumite: error [3343:Unrecognized database format", 0), 0u)
-        << r.output;
+    std::ofstream(dir / "file") << "x";
+    const std::string app = " --data-dir " + (dir / "app").string();
+    const std::string broken = " --data-dir " + (dir / "broken").string();
+    ASSERT_EQ(vellumite("sites" + app).status, 0);
+    ASSERT_EQ(vellumite("sites" + broken).status, 0);
+    platform::Database::open((dir / "app/vellumite.db").string())
+        .execute("INSERT INTO VellumiteLog (LogTitle, UseDesignerTemplate) VALUES ('Bare', 0)");
+    std::ofstream(dir / "broken/vellumite.db", std::ios::trunc) << std::string(4096, 'x');
+    auto [listener, port] = takenPort();
+    const std::string portText = std::to_string(port);
+
+    const std::pair<std::string, std::string> cases[] = {
+        {"bogus", "vellumite: "},
+        {"sites --no-such-option", "vellumite: "},
+        {"sites --data-dir", "vellumite: "},
+        {"sites extra-argument" + app, "vellumite: "},
+        {"sites --data-dir " + (dir / "file/below").string(), "vellumite: "},
+        {"sites" + broken, "vellumite: error [3343:Unrecognized database format"},
+        {"preview 'No such site'" + app, "vellumite: there is no site named or numbered"},
+        {"preview Bare" + app,
+         "vellumite: You must create a template before previewing or publishing."},
+        {"--no-browser --port abc" + app, "vellumite: --port needs a number from 0 to 65535\n"},
+        {"--no-browser --port 70000" + app, "vellumite: --port needs a number from 0 to 65535\n"},
+        {"--no-browser --port -1" + app, "vellumite: --port needs a number from 0 to 65535\n"},
+        {"edit --no-browser --online --offline" + app,
+         "vellumite: --online and --offline exclude each other\n"},
+        {"--no-browser --offline --port " + portText + app,
+         "vellumite: cannot listen on 127.0.0.1:" + portText},
+    };
+    for (const auto& [args, reason] : cases) {
+        auto r = vellumite(args);
+        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_EQ(r.output.rfind(reason, 0), 0u) << args << ": " << r.output;
+        EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << r.output;
+    }
+    ::close(listener);
+    EXPECT_FALSE(std::filesystem::exists(dir / "app/html/output/index.html"));
 }

@@ -1,45 +1,21 @@
 // Plays the user for web_host_test.cpp: opens the shell page in Chromium and runs one scenario.
 // Usage: node browser_user.mjs <address> <scenario>. Exits 0 when the scenario went through.
-import { chromium } from 'playwright-core';
-import { mkdtempSync, rmSync } from 'node:fs';
-import { tmpdir } from 'node:os';
-import path from 'node:path';
+import { cleanup, launchBrowser, until } from '../../e2e/lib/harness.mjs';
 
 const [address, scenario] = process.argv.slice(2);
-const profile = mkdtempSync(path.join(tmpdir(), 'vellumite-user-'));
-const context = await chromium.launchPersistentContext(profile, {
-  executablePath: '/usr/bin/chromium',
-  headless: true,
-  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-    '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-});
 
-async function until(check, what, timeoutMs = 15000) {
-  const end = Date.now() + timeoutMs;
-  for (;;) {
-    const value = await check();
-    if (value) return value;
-    if (Date.now() > end) throw new Error(`timed out waiting for ${what}`);
-    await new Promise((r) => setTimeout(r, 30));
-  }
+async function answer(page, text) {
+  await page.waitForSelector(`#modal p:text("${text}")`);
+  await page.click('#modal button[data-result="OK"]');
+}
+
+async function answerInput(page, text, value) {
+  await page.waitForSelector(`#modal p:text("${text}")`);
+  await page.fill('#modal .modal input', value);
+  await page.click('#modal button[data-result="OK"]');
 }
 
 const scenarios = {
-  async failingHandler(page) {
-    const win = '.form-window[data-form="frmFail"]';
-    await page.click(`${win} [data-control="cmdFail"]`);
-    await page.waitForSelector('#modal p:text("Disk full")');
-    await page.click('#modal button[data-result="OK"]');
-    await page.click(`${win} [data-control="cmdFail"]`); // the editor still answers
-    await page.waitForSelector('#modal p:text("Disk full")');
-    await page.click('#modal button[data-result="OK"]');
-    await page.waitForSelector('#modal', { state: 'hidden' });
-  },
-  async missingFrame(page) {
-    await page.waitForSelector('#modal p:text("The page could not be changed: The page in webContent has no frame 3.")');
-    await page.click('#modal button[data-result="OK"]');
-    await page.waitForSelector('#modal', { state: 'hidden' });
-  },
   async forms(page) {
     const win = '.form-window[data-form="frmTest"]';
     await page.waitForSelector(`${win}:not([hidden])`);
@@ -52,29 +28,19 @@ const scenarios = {
     await page.waitForSelector(`${win} [data-control="cmdGo"][disabled]`);
     await page.click(`${win} .form-close`);
     await page.waitForSelector(win, { state: 'detached' });
+    // A handler that fails is shown, and the editor still answers the next click.
+    for (let i = 0; i < 2; ++i) {
+      await page.click('.form-window[data-form="frmFail"] [data-control="cmdFail"]');
+      await answer(page, 'Disk full');
+    }
+    await page.waitForSelector('#modal', { state: 'hidden' });
   },
   async dialogs(page) {
-    const input = await page.waitForSelector('#modal .modal input');
-    if (await page.textContent('#modal p') !== 'Please enter the name of your new template') throw new Error('prompt');
-    await input.fill('Autumn');
-    await page.click('#modal button[data-result="OK"]');
-    await page.waitForSelector('#modal .modal h2:text("Sure?")');
-    // The panes are blocked while the question is open.
-    const blocked = await page.evaluate(() => {
-      const r = document.getElementById('panes').getBoundingClientRect();
-      const hit = document.elementFromPoint(r.left + 10, r.top + 10);
-      return hit && hit.closest('#modal') !== null;
-    });
-    if (!blocked) throw new Error('the panes could be clicked');
-    await page.click('#modal button[data-result="Yes"]');
-    const file = await page.waitForSelector('#modal .modal input');
-    await file.fill('/no/such/file');
-    await page.click('#modal button[data-result="OK"]');
-    await page.waitForSelector('#modal p:text("There is no file /no/such/file.")');
-    await page.click('#modal button[data-result="OK"]');
-    const again = await page.waitForSelector('#modal .modal input');
-    await again.fill(process.env.USER_FILE);
-    await page.click('#modal button[data-result="OK"]');
+    await answerInput(page, 'Please enter the name of your new template', 'Autumn');
+    await answerInput(page, 'Type the full path of the file.', '/no/such/file');
+    await answer(page, 'There is no file /no/such/file.');
+    await answerInput(page, 'Type the full path of the file.', process.env.USER_FILE);
+    await answer(page, 'The page could not be changed: The page in webContent has no frame 3.');
     await page.waitForSelector('#modal', { state: 'hidden' });
   },
   async document(page) {
@@ -101,7 +67,7 @@ const scenarios = {
 
 let status = 0;
 try {
-  const page = await context.newPage();
+  const page = await (await launchBrowser()).newPage();
   page.on('pageerror', (e) => console.error('page error:', e.message));
   await page.goto(address);
   await scenarios[scenario](page);
@@ -110,6 +76,5 @@ try {
   console.error(String(e && e.stack || e));
   status = 1;
 }
-await context.close();
-rmSync(profile, { recursive: true, force: true });
+await cleanup();
 process.exit(status);

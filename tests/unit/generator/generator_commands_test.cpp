@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 using namespace vellumite;
+using generator_tests::kProbeTemplate;
 using generator_tests::SiteFixture;
 
 namespace {
@@ -18,7 +19,7 @@ class GeneratorCommands : public ::testing::Test {
 protected:
     GeneratorCommands() : host(allPanes(), &loop), app(loop, host, site.dir.path(), Settings{}) {
         app.database = site.db;
-        app.logId = site.addSite(generator_tests::kProbeTemplate, 2, 2);
+        app.logId = site.addSite(kProbeTemplate, 2, 2);
     }
     CommandContext context() {
         return CommandContext{app, std::string(pane::Content), "", "", "", 0, {}};
@@ -31,17 +32,6 @@ protected:
 };
 
 } // namespace
-
-TEST_F(GeneratorCommands, PreviewOpensTheSandboxedMainPageInTheDisplayWindow) {
-    site.addPosts(app.logId, 3);
-    auto ctx = context();
-    subPreview(ctx, {});
-    EXPECT_TRUE(site.exists("index.html"));
-    EXPECT_TRUE(site.exists("item1.html"));
-    ASSERT_EQ(host.openedWindows.size(), 1u);
-    EXPECT_EQ(host.openedWindows[0],
-              std::make_pair(std::string("preview:index.html"), std::string("vellumitedisplay")));
-}
 
 TEST_F(GeneratorCommands, PreviewWithoutTemplateShowsTheTemplateScreen) {
     site.set(app.logId, "UseDesignerTemplate", 0);

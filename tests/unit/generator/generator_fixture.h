@@ -55,16 +55,8 @@ public:
     // `count` posts titled p1 (newest) ... pN (oldest), one a day back from 2024-12-31.
     void addPosts(std::int32_t logId, int count, platform::Value categoryId = {}) {
         for (int i = 1; i <= count; ++i) {
-            char date[32];
-            int dayOfYear = 366 - i; // stays within 2024 for up to 365 posts
-            int month = 1, day = dayOfYear;
-            static const int days[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-            while (day > days[month - 1]) {
-                day -= days[month - 1];
-                ++month;
-            }
-            std::snprintf(date, sizeof date, "2024-%02d-%02d", month, day);
-            addPost(logId, "p" + std::to_string(i), date, "12:00:00", categoryId);
+            auto date = db.scalar("SELECT date('2025-01-01', ?)", {std::to_string(-i) + " days"});
+            addPost(logId, "p" + std::to_string(i), date.toText(), "12:00:00", categoryId);
         }
     }
 

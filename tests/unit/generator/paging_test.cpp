@@ -18,26 +18,6 @@ TEST(Paging, ItemPageCountIsAtLeastOne) {
             << c.posts << " " << c.perPage << " " << c.total;
 }
 
-TEST(Paging, SlicesAndShownPosts) {
-    EXPECT_EQ(pageSlice(2, 10, 15).first, 10u);
-    EXPECT_EQ(pageSlice(2, 10, 15).count, 5u);
-    EXPECT_EQ(pageSlice(3, 10, 15).count, 0u);
-    EXPECT_EQ(shownPosts(5, 3, false), (std::vector<std::size_t>{0, 1, 2}));
-    EXPECT_EQ(shownPosts(5, 3, true), (std::vector<std::size_t>{2, 1, 0}));
-    EXPECT_EQ(shownPosts(2, 3, true), (std::vector<std::size_t>{1, 0}));
-    EXPECT_EQ(itemPageOf(11, itemPaging(10, 40)), 2);
-    EXPECT_EQ(itemPageOf(10, itemPaging(10, 40)), 1);
-}
-
-TEST(Paging, CategoryPagesAddAFileAfterAFullLastPage) {
-    EXPECT_EQ(categoryPageCount(0, 10), 0);
-    EXPECT_EQ(categoryPageFiles(0, 10), 1);
-    EXPECT_EQ(categoryPageCount(10, 10), 1);
-    EXPECT_EQ(categoryPageFiles(10, 10), 2);
-    EXPECT_EQ(categoryPageCount(11, 10), 2);
-    EXPECT_EQ(categoryPageFiles(11, 10), 2);
-}
-
 TEST(Paging, StartAndEndNeedTotalBeyondThePage) {
     ItemPaging p = itemPaging(10, 15);
     auto nav = itemPageNavigation(1, 2, 0, p);
@@ -82,15 +62,4 @@ TEST(SitePage, ImageBaseAndThumbnails) {
               thumbnailTag("/i/a.png,10,20,False", "http://x.org"));
     EXPECT_EQ(thumbnailTag("a.png", "http://x.org"),
               "<BR><BR><img src=\"http://x.org/a.png\" width= height=><BR>");
-}
-
-TEST(SitePage, MarkersWithoutTheirClosingOneAreNamed) {
-    EXPECT_FALSE(itemTemplate("none", kLinkList));
-    EXPECT_EQ(*itemTemplate("a<UserLinkList>x</UserLinkList>", kLinkList), "x");
-    try {
-        itemTemplate("a<UserLinkList>x", kLinkList);
-        FAIL() << "no error";
-    } catch (const GeneratorError& e) {
-        EXPECT_NE(std::string(e.what()).find("</UserLinkList>"), std::string::npos);
-    }
 }

@@ -1,6 +1,5 @@
 #include "platform/event_loop.h"
 
-#include <atomic>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <string>
@@ -48,19 +47,16 @@ TEST(EventLoop, PostedMessagesRunInOrderAcrossNestedPumps) {
 
 TEST(EventLoop, PostFromOtherThreadsWakesTheLoop) {
     EventLoop loop;
-    std::atomic<int> done = 0;
     std::vector<std::thread> threads;
     int received = 0;
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&] {
             for (int i = 0; i < 250; ++i)
                 loop.post([&] { ++received; });
-            ++done;
         });
     EXPECT_TRUE(loop.runUntil([&] { return received == 1000; }, 5s));
     for (auto& t : threads)
         t.join();
-    EXPECT_EQ(done, 4);
 }
 
 TEST(EventLoop, OneShotTimersFireOnceInDueOrder) {
@@ -74,6 +70,14 @@ TEST(EventLoop, OneShotTimersFireOnceInDueOrder) {
     loop.runUntil([] { return false; }, 50ms);
     EXPECT_EQ(fired, (std::vector<std::string>{"early", "late"}));
     EXPECT_FALSE(loop.hasTimer(cancelled));
+
+    // A timer added by a timer's callback does not run in that same pass.
+    bool inner = false;
+    loop.addTimer(0ms, [&] { loop.addTimer(0ms, [&] { inner = true; }); });
+    loop.runUntil([&] { return loop.pumpOnce(); }, 1s); // runs the first timer
+    EXPECT_FALSE(inner);
+    loop.runUntil([&] { return inner; }, 1s);
+    EXPECT_TRUE(inner);
 }
 
 TEST(EventLoop, PeriodicTimerRepeatsUntilCancelledAndRestartDelaysIt) {
@@ -100,16 +104,6 @@ TEST(EventLoop, PeriodicTimerRepeatsUntilCancelledAndRestartDelaysIt) {
     EXPECT_EQ(restarted, 0);
     loop.runUntil([&] { return restarted == 1; }, 2s);
     EXPECT_EQ(restarted, 1);
-}
-
-TEST(EventLoop, TimerAddedByACallbackDoesNotRunInThatPass) {
-    EventLoop loop;
-    bool inner = false;
-    loop.addTimer(0ms, [&] { loop.addTimer(0ms, [&] { inner = true; }); });
-    loop.runUntil([&] { return loop.pumpOnce(); }, 1s); // runs the first timer
-    EXPECT_FALSE(inner);
-    loop.runUntil([&] { return inner; }, 1s);
-    EXPECT_TRUE(inner);
 }
 
 TEST(EventLoop, FdWatchIsLevelTriggeredAndStopsWhenRemoved) {
@@ -185,19 +179,6 @@ TEST(EventLoop, RunUntilGivesUpAfterItsTimeoutAndQuitEndsRun) {
     stopper.join();
     EXPECT_TRUE(loop.quitRequested());
     EXPECT_FALSE(loop.runUntil([] { return false; })); // a quitting loop does not wait
-}
-
-TEST(EventLoop, DepthCountsNestedPasses) {
-    EventLoop loop;
-    int seen = -1;
-    loop.post([&] {
-        loop.post([&] { seen = loop.depth(); });
-        loop.pumpOnce();
-    });
-    EXPECT_EQ(loop.depth(), 0);
-    loop.pumpOnce();
-    EXPECT_EQ(seen, 2);
-    EXPECT_EQ(loop.depth(), 0);
 }
 
 TEST(EventLoop, AMessagePostedInsideAPassRunsWithoutWaiting) {
