@@ -1,9 +1,6 @@
 // The test driver of CFtpClient.
 #include "support/ftp_driver.h"
 
-#include <cstdio>
-#include <cstdlib>
-
 namespace testing_support {
 
 using vellumite::AsyncResultStatus;
@@ -26,13 +23,6 @@ FtpDriver::FtpDriver(platform::EventLoop& loop, vellumite::CFtpClient& client)
     client.OnQuitSession = completion("OnQuitSession");
     client.OnQuote = completion("OnQuote");
     client.OnDataTransferProgress = [this](std::int64_t n) { progress.push_back(n); };
-    // VELLUMITE_FTP_TRACE=1 prints the exchange, for looking into a failing test.
-    const bool trace = std::getenv("VELLUMITE_FTP_TRACE") != nullptr;
-    client.SessionProtocolMessage = [this, trace](const std::string& text, std::int32_t type) {
-        if (trace)
-            std::fprintf(stderr, "%s %s\n", type == 0 ? ">" : "<", text.c_str());
-        (type == 0 ? sent : replies).push_back(text);
-    };
     client.OnStateChange = [this](vellumite::FtpState s) { states.push_back(s); };
 }
 
@@ -47,6 +37,31 @@ std::optional<AsyncResultStatus> FtpDriver::run(const std::function<void()>& sta
 
 std::optional<AsyncResultStatus> FtpDriver::next(std::chrono::milliseconds limit) {
     return run([] {}, limit);
+}
+
+namespace {
+
+::testing::AssertionResult unexpected(std::optional<AsyncResultStatus> status,
+                                      const std::string& lastError) {
+    return ::testing::AssertionFailure()
+           << "completion " << (status ? std::to_string(*status) : "none") << ", last error "
+           << lastError;
+}
+
+} // namespace
+
+::testing::AssertionResult FtpDriver::succeeds(const std::function<void()>& start) {
+    const auto status = run(start);
+    return status == vellumite::arStatusOk ? ::testing::AssertionSuccess()
+                                           : unexpected(status, lastError());
+}
+
+::testing::AssertionResult FtpDriver::failsWith(std::int32_t number,
+                                                const std::function<void()>& start) {
+    const auto status = run(start);
+    return status == vellumite::arStatusError && m_client.LastFtpError().Number == number
+               ? ::testing::AssertionSuccess()
+               : unexpected(status, lastError());
 }
 
 void FtpDriver::settle(std::chrono::milliseconds span) {

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <functional>
+#include <gtest/gtest.h>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,13 +26,14 @@ public:
     // Waits for the next completion without starting anything.
     std::optional<vellumite::AsyncResultStatus>
     next(std::chrono::milliseconds limit = std::chrono::seconds(60));
+    // Starts an operation and checks its completion: success, or an error numbered `number`.
+    ::testing::AssertionResult succeeds(const std::function<void()>& start);
+    ::testing::AssertionResult failsWith(std::int32_t number, const std::function<void()>& start);
     // Pumps for `span`, whatever happens.
     void settle(std::chrono::milliseconds span);
 
     // "OnConnect", "OnUploadFile", ... with their status, in order.
     std::vector<std::pair<std::string, vellumite::AsyncResultStatus>> completions;
-    std::vector<std::string> sent;    // command texts, as SessionProtocolMessage gives them
-    std::vector<std::string> replies; // reply texts
     std::vector<vellumite::FtpState> states;
     std::vector<std::int64_t> progress;
 

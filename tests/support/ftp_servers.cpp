@@ -122,17 +122,17 @@ bool waitForListener(int port, int timeoutMs) {
     return false;
 }
 
-PyFtpServer::PyFtpServer(const fs::path& root, std::string user, std::string password)
-    : m_user(std::move(user)), m_password(std::move(password)) {
+PyFtpServer::PyFtpServer(const fs::path& work) : m_root(work / "root") {
+    fs::create_directories(m_root);
     const fs::path script = fs::path(VELLUMITE_TESTS_DIR) / "support" / "pyftpd_server.py";
     // Debian's interpreter: the one on PATH may lack Debian's Python packages.
-    m_process.start({"/usr/bin/python3", script.string(), root.string(), m_user, m_password},
-                    root.parent_path() / "pyftpd.log");
+    m_process.start({"/usr/bin/python3", script.string(), m_root.string(), kUser, kPassword},
+                    work / "pyftpd.log");
     const std::string line = m_process.readLine(15000);
     m_port = line.empty() ? 0 : std::stoi(line);
     if (m_port <= 0)
-        throw std::runtime_error("pyftpdlib did not start (see " +
-                                 (root.parent_path() / "pyftpd.log").string() + ")");
+        throw std::runtime_error("pyftpdlib did not start (see " + (work / "pyftpd.log").string() +
+                                 ")");
 }
 
 VsftpdServer::VsftpdServer(const fs::path& work) : m_root(work / "root") {

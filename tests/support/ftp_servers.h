@@ -26,18 +26,18 @@ private:
     int m_stdout = -1;
 };
 
-// pyftpdlib (Debian's python3-pyftpdlib) serving `root` to `user` and to anonymous logins.
+// pyftpdlib (Debian's python3-pyftpdlib) serving work/root to kUser and to anonymous logins.
 class PyFtpServer {
 public:
-    explicit PyFtpServer(const std::filesystem::path& root, std::string user = "tester",
-                         std::string password = "s3cret");
+    static constexpr const char* kUser = "tester";
+    static constexpr const char* kPassword = "s3cret";
+    explicit PyFtpServer(const std::filesystem::path& work);
     int port() const { return m_port; }
-    const std::string& user() const { return m_user; }
-    const std::string& password() const { return m_password; }
+    const std::filesystem::path& root() const { return m_root; }
 
 private:
     ServerProcess m_process;
-    std::string m_user, m_password;
+    std::filesystem::path m_root;
     int m_port = 0;
 };
 

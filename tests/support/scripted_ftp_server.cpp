@@ -14,23 +14,36 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-sockaddr_in loopback(const std::string& address, int port) {
+int listenOnLoopback(int& port) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    ::inet_pton(AF_INET, address.c_str(), &a.sin_addr);
-    return a;
-}
-
-int listenOn(const std::string& address, int& port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a = loopback(address, 0);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
     socklen_t len = sizeof a;
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
     ::listen(fd, 4);
     port = ntohs(a.sin_port);
     return fd;
+}
+
+// Waits in short slices, so that a stopping server is noticed; true when `fd` is readable.
+bool readable(int fd, Clock::time_point deadline, const std::atomic<bool>& stop) {
+    while (!stop && Clock::now() < deadline) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 20) > 0)
+            return true;
+    }
+    return false;
+}
+
+void sendAll(int fd, const std::string& bytes) {
+    for (std::size_t done = 0; fd >= 0 && done < bytes.size();) {
+        ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (n <= 0)
+            return;
+        done += static_cast<std::size_t>(n);
+    }
 }
 
 void closeFd(int& fd) {
@@ -42,7 +55,7 @@ void closeFd(int& fd) {
 } // namespace
 
 ScriptedFtpServer::ScriptedFtpServer(Script script) {
-    m_listener = listenOn("127.0.0.1", m_port);
+    m_listener = listenOnLoopback(m_port);
     m_thread = std::thread([this, s = std::move(script)] { run(s); });
 }
 
@@ -62,92 +75,66 @@ std::vector<std::string> ScriptedFtpServer::commands() const {
     return m_commands;
 }
 
-void ScriptedFtpServer::record(const std::string& line) {
-    std::lock_guard lock(m_mutex);
-    m_commands.push_back(line);
-}
-
-void ScriptedFtpServer::run(Script script) {
+void ScriptedFtpServer::run(const Script& script) {
     Session session;
     session.m_server = this;
-    while (!m_stop) {
-        pollfd p{m_listener, POLLIN, 0};
-        if (::poll(&p, 1, 50) > 0) {
-            session.m_control = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
-            break;
-        }
-    }
-    if (session.m_control >= 0)
+    if (readable(m_listener, Clock::now() + std::chrono::seconds(30), m_stop)) {
+        session.m_control = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
         script(session);
+    }
     closeFd(session.m_data);
     closeFd(session.m_dataListener);
     closeFd(session.m_control);
 }
 
-bool ScriptedFtpServer::Session::stopping() const {
-    return m_server->m_stop;
+void ScriptedFtpServer::Session::send(const std::string& text) {
+    sendAll(m_control, text);
 }
 
-void ScriptedFtpServer::Session::send(const std::string& text) {
-    std::size_t done = 0;
-    while (m_control >= 0 && done < text.size()) {
-        ssize_t n = ::send(m_control, text.data() + done, text.size() - done, MSG_NOSIGNAL);
-        if (n <= 0)
-            return;
-        done += static_cast<std::size_t>(n);
-    }
+int ScriptedFtpServer::Session::receive(int timeoutMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    if (m_control < 0 || !readable(m_control, deadline, m_server->m_stop))
+        return 0;
+    char buffer[4096];
+    ssize_t n = ::recv(m_control, buffer, sizeof buffer, 0);
+    if (n <= 0)
+        return -1;
+    m_pending.append(buffer, static_cast<std::size_t>(n));
+    return 1;
 }
 
 std::string ScriptedFtpServer::Session::command(int timeoutMs) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!stopping() && Clock::now() < deadline && m_control >= 0) {
-        if (auto lf = m_pending.find("\r\n"); lf != std::string::npos) {
-            std::string line = m_pending.substr(0, lf);
-            m_pending.erase(0, lf + 2);
-            m_server->record(line);
-            return line;
-        }
-        pollfd p{m_control, POLLIN, 0};
-        if (::poll(&p, 1, 20) <= 0)
-            continue;
-        char buffer[4096];
-        ssize_t n = ::recv(m_control, buffer, sizeof buffer, 0);
-        if (n <= 0)
+    std::size_t end;
+    while ((end = m_pending.find("\r\n")) == std::string::npos)
+        if (receive(timeoutMs) <= 0)
             return {};
-        m_pending.append(buffer, static_cast<std::size_t>(n));
-    }
-    return {};
+    std::string line = m_pending.substr(0, end);
+    m_pending.erase(0, end + 2);
+    std::lock_guard lock(m_server->m_mutex);
+    m_server->m_commands.push_back(line);
+    return line;
+}
+
+void ScriptedFtpServer::Session::answer(const std::string& line) {
+    command();
+    reply(line);
 }
 
 void ScriptedFtpServer::Session::pause(int ms) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-    while (!stopping() && Clock::now() < deadline)
-        ::poll(nullptr, 0, 10);
+    readable(-1, Clock::now() + std::chrono::milliseconds(ms), m_server->m_stop);
 }
 
 bool ScriptedFtpServer::Session::clientClosed(int timeoutMs) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!stopping() && Clock::now() < deadline) {
-        pollfd p{m_control, POLLIN, 0};
-        if (::poll(&p, 1, 20) <= 0)
-            continue;
-        char buffer[4096];
-        ssize_t n = ::recv(m_control, buffer, sizeof buffer, 0);
-        if (n <= 0)
-            return true;
-        m_pending.append(buffer, static_cast<std::size_t>(n));
+    int got;
+    while ((got = receive(timeoutMs)) > 0) {
     }
-    return false;
+    return got < 0;
 }
 
-void ScriptedFtpServer::Session::close() {
-    closeFd(m_control);
-}
-
-int ScriptedFtpServer::Session::listenData(const std::string& address) {
+int ScriptedFtpServer::Session::listenData() {
     closeFd(m_dataListener);
     int port = 0;
-    m_dataListener = listenOn(address, port);
+    m_dataListener = listenOnLoopback(port);
     return port;
 }
 
@@ -160,43 +147,8 @@ bool ScriptedFtpServer::Session::acceptData(int timeoutMs) {
     return m_data >= 0;
 }
 
-bool ScriptedFtpServer::Session::connectData(const std::string& portArgument) {
-    int f[6] = {};
-    if (std::sscanf(portArgument.c_str(), "%d,%d,%d,%d,%d,%d", &f[0], &f[1], &f[2], &f[3], &f[4],
-                    &f[5]) != 6)
-        return false;
-    const std::string host = std::to_string(f[0]) + "." + std::to_string(f[1]) + "." +
-                             std::to_string(f[2]) + "." + std::to_string(f[3]);
-    closeFd(m_data);
-    m_data = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a = loopback(host, f[4] * 256 + f[5]);
-    return ::connect(m_data, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-}
-
 void ScriptedFtpServer::Session::sendData(const std::string& bytes) {
-    std::size_t done = 0;
-    while (m_data >= 0 && done < bytes.size()) {
-        ssize_t n = ::send(m_data, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-        if (n <= 0)
-            return;
-        done += static_cast<std::size_t>(n);
-    }
-}
-
-std::string ScriptedFtpServer::Session::receiveDataUntilEnd(int timeoutMs) {
-    std::string out;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!stopping() && Clock::now() < deadline && m_data >= 0) {
-        pollfd p{m_data, POLLIN, 0};
-        if (::poll(&p, 1, 20) <= 0)
-            continue;
-        char buffer[65536];
-        ssize_t n = ::recv(m_data, buffer, sizeof buffer, 0);
-        if (n <= 0)
-            break;
-        out.append(buffer, static_cast<std::size_t>(n));
-    }
-    return out;
+    sendAll(m_data, bytes);
 }
 
 void ScriptedFtpServer::Session::closeData() {

@@ -12,7 +12,8 @@ namespace testing_support {
 
 // Listens on 127.0.0.1 (port chosen by the system), accepts one connection and runs the script
 // on its own thread with plain blocking sockets. Every command line the client sends is
-// recorded. Waits inside the script end early when the server is destroyed.
+// recorded. Waits inside the script end early when the server is destroyed; the connection
+// closes when the script ends.
 class ScriptedFtpServer {
 public:
     class Session {
@@ -23,23 +24,24 @@ public:
         // The next command line without its CR LF; empty at the end of the stream or after
         // `timeoutMs`.
         std::string command(int timeoutMs = 5000);
+        // Takes the next command, whatever it is, and answers it with `line`.
+        void answer(const std::string& line);
         void pause(int ms);
         // True when the client closed the control connection within `timeoutMs`.
         bool clientClosed(int timeoutMs = 5000);
-        void close();
 
-        // Data connections: a listener on `address` (passive), or a connection to the client
-        // (active, after PORT).
-        int listenData(const std::string& address = "127.0.0.1");
+        // A passive data connection: a listener on 127.0.0.1 (its port returned), then the
+        // client's connection to it.
+        int listenData();
         bool acceptData(int timeoutMs = 5000);
-        bool connectData(const std::string& portArgument); // "h1,h2,h3,h4,p1,p2"
         void sendData(const std::string& bytes);
-        std::string receiveDataUntilEnd(int timeoutMs = 5000);
         void closeData();
-        bool stopping() const;
 
     private:
         friend class ScriptedFtpServer;
+        // Appends what arrives within `timeoutMs`: 1 when something came, 0 when nothing
+        // did, -1 at the end of the stream.
+        int receive(int timeoutMs);
         ScriptedFtpServer* m_server = nullptr;
         int m_control = -1;
         int m_dataListener = -1;
@@ -59,8 +61,7 @@ public:
     void join();
 
 private:
-    void run(Script script);
-    void record(const std::string& line);
+    void run(const Script& script);
 
     int m_listener = -1;
     int m_port = 0;

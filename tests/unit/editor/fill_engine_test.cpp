@@ -1,9 +1,9 @@
 // The fill engine: template line joining, the repeated block and its length rule, failures.
 #include "editor/fill_engine.h"
 #include "platform/files.h"
-#include "platform/text.h"
 #include "support/temp_dir.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace vellumite {
@@ -17,22 +17,14 @@ protected:
     void writeTemplate(const std::string& name, const std::string& text) {
         platform::files::writeFileAtomic(dir / "html" / name, text);
     }
-    std::string written(const std::string& name) {
-        return platform::files::readFile(dir / "html" / name);
-    }
     TempDir dir;
 };
 
-TEST_F(FillEngine, LinesArePrecededByLfCr) {
-    writeTemplate("template-x.html", "one\r\ntwo\nthree");
+TEST_F(FillEngine, LinesArePrecededByLfCrAndTheNameMatchesInAnyCase) {
+    writeTemplate("Template-X.HTML", "one\r\ntwo\nthree");
     EXPECT_EQ(readEditorTemplate(dir.path(), "template-x.html"), "\n\rone\n\rtwo\n\rthree");
     writeTemplate("template-empty.html", "");
     EXPECT_EQ(readEditorTemplate(dir.path(), "template-empty.html"), "");
-}
-
-TEST_F(FillEngine, TemplateNameMatchesWithoutRegardToCase) {
-    writeTemplate("Template-X.HTML", "a");
-    EXPECT_EQ(readEditorTemplate(dir.path(), "template-x.html"), "\n\ra");
 }
 
 TEST_F(FillEngine, BlockIsOneCharacterShorterThanTheTextBetweenTheFirstMarkers) {
@@ -51,63 +43,41 @@ TEST_F(FillEngine, BlockIsOneCharacterShorterThanTheTextBetweenTheFirstMarkers) 
         EXPECT_EQ(repeatedBlock(c.page, "M", "template-t.html"), c.block) << c.page;
 }
 
-TEST_F(FillEngine, MissingMarkersNameTheTemplate) {
-    const std::string pages[] = {"no markers", "<M>open only", "close only</M>",
-                                 "</M>close before open<M>"};
-    for (const auto& page : pages) {
+TEST_F(FillEngine, MissingMarkersOrTemplateNameTheTemplate) {
+    const std::function<void()> failures[] = {
+        [] { repeatedBlock("no markers", "M", "template-t.html"); },
+        [] { repeatedBlock("<M>open only", "M", "template-t.html"); },
+        [] { repeatedBlock("close only</M>", "M", "template-t.html"); },
+        [] { repeatedBlock("</M>close before open<M>", "M", "template-t.html"); },
+        [this] { readEditorTemplate(dir.path(), "template-t.html"); },
+    };
+    for (const auto& fail : failures) {
         try {
-            repeatedBlock(page, "M", "template-t.html");
-            ADD_FAILURE() << "no error for " << page;
+            fail();
+            ADD_FAILURE() << "no error";
         } catch (const TemplateError& e) {
             EXPECT_NE(std::string(e.what()).find("template-t.html"), std::string::npos) << e.what();
         }
     }
 }
 
-TEST_F(FillEngine, MissingTemplateNamesIt) {
-    try {
-        readEditorTemplate(dir.path(), "template-gone.html");
-        FAIL();
-    } catch (const TemplateError& e) {
-        EXPECT_NE(std::string(e.what()).find("html/template-gone.html"), std::string::npos);
-    }
-}
-
 TEST_F(FillEngine, ClosingMarkerOnItsOwnLineKeepsOneCrAfterTheRecords) {
-    writeTemplate("template-list.html", "<ul>\n<M>\n<li>$</li>\n</M>\n</ul>\n");
-    ListPage page(dir.path(), "template-list.html", "M", {"$"});
-    page.add({"a"});
-    page.add({"b"});
-    page.expand();
-    page.write("list.html");
-    EXPECT_EQ(written("list.html"),
-              "\n\r<ul>\n\r<M>\n\r<li>a</li>\n\n\r<li>b</li>\n\r</M>\n\r</ul>");
-}
-
-TEST_F(FillEngine, NoRecordsLeaveTheMarkersAndOneCr) {
-    writeTemplate("template-list.html", "<M>\n<li>$</li>\n</M>");
-    ListPage page(dir.path(), "template-list.html", "M", {"$"});
-    EXPECT_EQ(page.expand(), "\n\r<M>\r</M>");
-}
-
-TEST(BlockPattern, FillsAsReplacingEachTagInTurnDoes) {
-    const std::string block =
-        "<a href=\"<$edit-<$Id$>$>\"><$Title$></a><$Id$>|<$Title$><$Id$> <$Absent$>";
-    const std::vector<std::string_view> tags = {"<$Title$>", "<$Id$>", "<$Absent$>"};
-    const std::vector<std::string> values = {"A &amp; B", "12", "x"};
-    std::string sequential = block;
-    for (std::size_t i = 0; i < tags.size(); ++i)
-        platform::replaceAll(sequential, tags[i], values[i]);
-    std::string filled = "before:";
-    BlockPattern(block, tags).appendFilled(filled, values);
-    EXPECT_EQ(filled, "before:" + sequential);
-    EXPECT_EQ(sequential, "<a href=\"<$edit-12$>\">A &amp; B</a>12|A &amp; B12 x");
+    writeTemplate("template-list.html", "<ul>\n<M>\n<li id=<$x-@$>>@</li>\n</M>\n</ul>\n");
+    ListPage list(dir.path(), "template-list.html", "M", {"@"});
+    list.add({"a"});
+    list.add({"b"});
+    list.expand();
+    EXPECT_EQ(
+        platform::files::readFile(list.write("list.html")),
+        "\n\r<ul>\n\r<M>\n\r<li id=<$x-a$>>a</li>\n\n\r<li id=<$x-b$>>b</li>\n\r</M>\n\r</ul>");
+    ListPage empty(dir.path(), "template-list.html", "M", {"@"});
+    EXPECT_EQ(empty.expand(), "\n\r<ul>\n\r<M>\r</M>\n\r</ul>"); // no records: one CR
 }
 
 TEST_F(FillEngine, PageReplacesAnEarlierCopyUnderAnotherCase) {
     writeTemplate("DRAFT.html", "old");
     writeEditorPage(dir.path(), "draft.html", "new");
-    EXPECT_EQ(written("DRAFT.html"), "new");
+    EXPECT_EQ(platform::files::readFile(dir / "html" / "DRAFT.html"), "new");
     EXPECT_FALSE(std::filesystem::exists(dir / "html" / "draft.html"));
 }
 

@@ -42,10 +42,5 @@ TEST(ParseFtpUrl, RefusesWhatIsNotAnFtpAddress) {
     }
 }
 
-TEST(ParseFtpUrl, DecodedLineBreaksReachTheClientWhichRefusesThem) {
-    // Decoding does not judge; the client refuses CR LF before anything is sent.
-    EXPECT_EQ(parseFtpUrl("ftp://h/a%0d%0aDELE%20x").path, "/a\r\nDELE x");
-}
-
 } // namespace
 } // namespace vellumite
