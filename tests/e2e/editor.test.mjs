@@ -67,10 +67,6 @@ async function openListed(page, title, file = '/currentposts.html') {
   return newEditorAfter(page, () => link.asElement().click());
 }
 
-async function selectedTab(page) {
-  return editorPane(page).$eval('.tabs a.selectedsection', (a) => a.id);
-}
-
 test('a new user writes, edits, drafts, deletes and pages through posts', async () => {
   const editor = await startEditor(['--offline']);
   let page = await openEditor(browser, editor);
@@ -88,11 +84,6 @@ test('a new user writes, edits, drafts, deletes and pages through posts', async 
   await setup.fill('input[name="totalposts"]', '25');
   await newEditorAfter(page, () => setup.click('a[href="<$savesettings$>"]'));
   await shown(page, 'webContent', '/contentedit.html');
-
-  // A post needs a title.
-  await write(page, { title: '', body: 'words' }, 'POST');
-  await answer(page, 'Post needs a title');
-  assert.equal(await editorPane(page).inputValue('#Vellumiteposttext'), 'words');
 
   // Three posts. The first holds text that must stay text.
   const hostileTitle = '"><img src=x onerror="parent.parent.__pwned=1">Seeds';
@@ -123,7 +114,7 @@ test('a new user writes, edits, drafts, deletes and pages through posts', async 
   // A draft: listed among the drafts, not the posts; opened and posted, it moves over.
   await write(page, { title: "Joe's plan", body: 'Dig.\nPlant.' }, 'SAVE AS DRAFT');
   await titlesWhen(page, (t) => t.includes("Joe's plan"), 'the draft listed', '/draft.html');
-  assert.equal(await selectedTab(page), 'ahrefdrafts');
+  assert.equal(await editorPane(page).$eval('.tabs a.selectedsection', (a) => a.id), 'ahrefdrafts');
   form = await openListed(page, "Joe's plan", '/draft.html');
   assert.equal(await form.inputValue('#VellumiteTitle'), "Joe's plan");
   assert.equal(await form.inputValue('#Vellumiteposttext'), 'Dig.\nPlant.');
@@ -155,22 +146,16 @@ test('a new user writes, edits, drafts, deletes and pages through posts', async 
     .replace(/\s+/g, ' ').trim();
   const follow = async (text) => (await sectionList(page, '/currentposts.html')).click(`.pager a:text-is("${text}")`);
   assert.deepEqual(await listedTitles(page), set1);
-  assert.equal(await pager(), '1 | 2| 3| Next End |');
   await follow('Next');
-  await titlesWhen(page, (t) => t[0] === set2[0], 'set 2');
-  assert.deepEqual(await listedTitles(page), set2);
-  assert.equal(await pager(), 'Start | Previous | 1| 2 | 3| Next End |');
+  await titlesWhen(page, (t) => t.join() === set2.join(), 'set 2');
   await follow('Previous');
   await titlesWhen(page, (t) => t[0] === set1[0], 'set 1 again');
   await follow('End');
-  await titlesWhen(page, (t) => t[0] === set3[0], 'set 3');
-  assert.deepEqual(await listedTitles(page), set3);
-  assert.equal(await pager(), 'Start | Previous | 1| 2| 3 |');
+  await titlesWhen(page, (t) => t.join() === set3.join(), 'set 3');
   await follow('Start');
   await titlesWhen(page, (t) => t[0] === set1[0], 'set 1 from Start');
   await follow('2');
-  await titlesWhen(page, (t) => t[0] === set2[0], 'set 2 from the jump list');
-  assert.deepEqual(await listedTitles(page), set2);
+  await titlesWhen(page, (t) => t.join() === set2.join(), 'set 2 from the jump list');
 
   // After a restart the posts are there, and the total still pages them in three sets.
   ({ page } = await restartEditor(browser, editor, page));
