@@ -3,11 +3,9 @@
 import { test, after } from 'node:test';
 import assert from 'node:assert/strict';
 import {
-  cleanup, startEditor, launchBrowser, openEditor, pane, paneFrame, until,
+  cleanup, startEditor, launchBrowser, openEditor, pane, paneFrame, until, loaded, notAvailable, answer,
+  shown, createSite, openSite, openSettings, restartEditor, newDocumentAfter,
 } from './lib/harness.mjs';
-import {
-  notAvailable, answer, shown, createSite, openSite, openSettings, restartEditor, newDocumentAfter,
-} from './lib/screens.mjs';
 
 after(cleanup);
 const browser = await launchBrowser();
@@ -15,12 +13,8 @@ const browser = await launchBrowser();
 const editorPane = (page) => pane(page, 'webContent');
 
 // The section list (frame 0 of the editor) once it shows `file` fully loaded.
-async function sectionList(page, file) {
-  return until(async () => {
-    const f = paneFrame(page, 'webContent', 0);
-    return f && f.url().endsWith(file) && (await f.evaluate(() => document.readyState)) === 'complete' ? f : null;
-  }, `the section list showing ${file}`);
-}
+const sectionList = (page, file) =>
+  until(() => loaded(paneFrame(page, 'webContent', 0), file), `the section list showing ${file}`);
 
 async function listedTitles(page, file = '/currentposts.html') {
   const list = await sectionList(page, file);

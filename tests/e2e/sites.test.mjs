@@ -3,12 +3,10 @@
 import { test, after } from 'node:test';
 import assert from 'node:assert/strict';
 import {
-  cleanup, startEditor, launchBrowser, openEditor, until, modalText,
+  cleanup, startEditor, launchBrowser, openEditor, until, modalText, notAvailable, frontPane, answer,
+  shown, createSite, siteList, openSite, openSettings, openWithPassword, restartEditor,
+  passwordDialog, submitPassword,
 } from './lib/harness.mjs';
-import {
-  notAvailable, frontPane, answer, shown, createSite, siteList, openSite,
-  openSettings, openWithPassword, restartEditor, passwordDialog, submitPassword,
-} from './lib/screens.mjs';
 
 after(cleanup);
 const browser = await launchBrowser();
