@@ -8,7 +8,8 @@
 namespace testing_support {
 
 ProgramRun runVellumite(const std::string& args) {
-    std::string command = std::string(VELLUMITE_BINARY) + " " + args + " 2>&1";
+    // A deadline, so that a run which starts the editor by mistake fails instead of waiting.
+    std::string command = "timeout -k 5 20 " + std::string(VELLUMITE_BINARY) + " " + args + " 2>&1";
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe)
         return {};

@@ -6,11 +6,12 @@
 namespace testing_support {
 
 struct ProgramRun {
-    int status = -1;    // exit status, -1 when it did not exit normally
+    int status = -1;    // exit status, -1 when it did not exit normally, 124 past the deadline
     std::string output; // stdout and stderr together
 };
 
-// `args` is passed through the shell: quote paths that may hold blanks.
+// `args` is passed through the shell: quote paths that may hold blanks. The run is ended after
+// 20 seconds.
 ProgramRun runVellumite(const std::string& args);
 
 } // namespace testing_support

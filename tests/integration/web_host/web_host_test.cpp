@@ -5,6 +5,7 @@
 #include "support/site_database.h"
 #include "support/temp_dir.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -13,41 +14,44 @@
 namespace platform {
 namespace {
 
-using nlohmann::json;
 namespace fs = std::filesystem;
 
-// browser_user.mjs playing one scenario in Chromium while the loop serves the page.
+// browser_user.mjs playing the user in Chromium while the loop serves the page.
 class BrowserUser {
 public:
-    BrowserUser(EventLoop& loop, const std::string& address, const std::string& scenario,
-                std::vector<std::string> env = {})
+    BrowserUser(EventLoop& loop, const std::string& address, const std::string& userFile)
         : m_loop(loop) {
-        env.insert(env.end(), {"VELLUMITE_BINARY=" VELLUMITE_BINARY,
-                               "VELLUMITE_SOURCE=" VELLUMITE_TESTS_DIR "/.."});
         m_child = testing_support::startChild(
-            {"node", VELLUMITE_TESTS_DIR "/integration/web_host/browser_user.mjs", address,
-             scenario},
-            env, true);
+            {"node", VELLUMITE_TESTS_DIR "/integration/web_host/browser_user.mjs", address},
+            {"USER_FILE=" + userFile, "VELLUMITE_BINARY=" VELLUMITE_BINARY,
+             "VELLUMITE_SOURCE=" VELLUMITE_TESTS_DIR "/.."},
+            true);
         ::fcntl(m_child.output, F_SETFL, O_NONBLOCK);
     }
     ~BrowserUser() {
-        if (!m_ended) {
+        if (!ended()) {
             ::kill(m_child.pid, SIGKILL);
             ::waitpid(m_child.pid, nullptr, 0);
         }
         ::close(m_child.output);
     }
-    // Pumps the loop until the script ends; its exit status, or -1 when it does not end in time.
-    int finish() {
-        int status = 0;
-        auto tick = m_loop.addPeriodicTimer(std::chrono::milliseconds(50), [] {});
-        m_ended =
-            m_loop.runUntil([&] { return ::waitpid(m_child.pid, &status, WNOHANG) == m_child.pid; },
-                            std::chrono::seconds(90));
-        m_loop.cancelTimer(tick);
-        return m_ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    bool ended() {
+        if (!m_ended)
+            m_ended = ::waitpid(m_child.pid, &m_status, WNOHANG) == m_child.pid;
+        return m_ended;
     }
-    // What the script has printed so far.
+    // Pumps the loop until `done` or the script's end, whichever comes first.
+    bool runUntil(const std::function<bool()>& done, std::chrono::seconds timeout) {
+        auto tick = m_loop.addPeriodicTimer(std::chrono::milliseconds(50), [] {});
+        bool met = m_loop.runUntil([&] { return done() || ended(); }, timeout) && done();
+        m_loop.cancelTimer(tick);
+        return met;
+    }
+    // The script's exit status, or -1 when it does not end in time.
+    int finish() {
+        runUntil([&] { return ended(); }, std::chrono::seconds(90));
+        return ended() && WIFEXITED(m_status) ? WEXITSTATUS(m_status) : -1;
+    }
     std::string output() const {
         std::string text;
         char buf[4096];
@@ -59,34 +63,39 @@ public:
 private:
     EventLoop& m_loop;
     testing_support::Child m_child;
+    int m_status = 0;
     bool m_ended = false;
 };
 
-class WebHostInBrowser : public ::testing::Test {
-protected:
-    WebHostInBrowser() {
-        fs::create_directories(dir / "html");
-        WebHostOptions options;
-        options.appFolder = dir.path();
-        options.shellFolder = testing_support::sourceShare() / "html/shell";
-        options.paneNames = {"webFrontpage", "webContent"};
-        options.caption = "Test Editor";
-        host = std::make_unique<WebHost>(loop, options);
-        host->start();
-    }
-    void waitForBrowser() {
-        ASSERT_TRUE(
-            loop.runUntil([&] { return host->browserAttached(); }, std::chrono::seconds(60)));
-    }
-
+TEST(WebHostInBrowser, FormsDialogsAndDocumentOperationsRoundTrip) {
     testing_support::TempDir dir;
+    fs::create_directories(dir / "html");
     EventLoop loop;
-    std::unique_ptr<WebHost> host;
-};
+    WebHostOptions options;
+    options.appFolder = dir.path();
+    options.shellFolder = testing_support::sourceShare() / "html/shell";
+    options.paneNames = {"webFrontpage", "webContent"};
+    options.caption = "Test Editor";
+    WebHost host(loop, options);
+    host.start();
+    fs::path chosen = dir / "picture.gif";
+    files::writeFileAtomic(chosen, "GIF89a");
+    files::writeFileAtomic(dir / "html/plain.html", "<!doctype html><p>no frames here</p>");
+    files::writeFileAtomic(
+        dir / "html/doc.html",
+        "<!doctype html><html><head><style>#note { color: blue }</style></head>"
+        "<body><form name=edit><input name=title value='Hi'>"
+        "<input type=checkbox name=opt checked>"
+        "<textarea name=body>The quick brown fox</textarea></form>"
+        "<div id=box class=categorypopuphide></div><p id=note>x</p>"
+        "<iframe src=child1.html></iframe>"
+        "<a id=go href='&lt;$go$&gt;'>go</a><span id=ready></span></body></html>");
+    files::writeFileAtomic(dir / "html/child1.html", "<!doctype html><p>one</p>");
+    files::writeFileAtomic(dir / "html/child2.html",
+                           "<!doctype html><form><input name=answer></form>");
 
-TEST_F(WebHostInBrowser, FormsOpenUpdateAndCloseAndAFailingHandlerIsShown) {
-    // One window is there when the page loads, the other is shown once the page is attached.
-    Form& failing = host->form("frmFail");
+    // Forms: one window is there when the page loads, the other is shown later.
+    Form& failing = host.form("frmFail");
     failing.add("cmdFail", ControlKind::Button, {{"text", "Fail"}});
     int failures = 0;
     failing.on("cmdFail", "click", [&] {
@@ -94,9 +103,13 @@ TEST_F(WebHostInBrowser, FormsOpenUpdateAndCloseAndAFailingHandlerIsShown) {
         throw std::runtime_error("Disk full");
     });
     failing.show();
-    BrowserUser user(loop, host->address(), "forms");
-    waitForBrowser();
-    Form& form = host->form("frmTest");
+    BrowserUser user(loop, host.address(), chosen.string());
+    ASSERT_TRUE(user.runUntil([&] { return host.browserAttached(); }, std::chrono::seconds(60)))
+        << "the browser never attached (is playwright-core installed? npm ci)\n"
+        << user.output();
+    ASSERT_TRUE(user.runUntil([&] { return failures == 2; }, std::chrono::seconds(60)))
+        << user.output();
+    Form& form = host.form("frmTest");
     form.setCaption("Test window");
     form.add("txtName", ControlKind::Text)
         .add("chkOpt", ControlKind::CheckBox, {{"text", "Option"}})
@@ -114,62 +127,37 @@ TEST_F(WebHostInBrowser, FormsOpenUpdateAndCloseAndAFailingHandlerIsShown) {
     });
     form.on("", "close", [&] {
         closed = true;
-        host->unloadForm("frmTest");
+        host.unloadForm("frmTest");
     });
     form.show();
-    EXPECT_EQ(user.finish(), 0) << user.output();
+    ASSERT_TRUE(user.runUntil([&] { return closed; }, std::chrono::seconds(60))) << user.output();
     EXPECT_TRUE(clicked);
-    EXPECT_TRUE(closed);
-    EXPECT_EQ(host->findForm("frmTest"), nullptr);
-    EXPECT_EQ(failures, 2);
-}
+    EXPECT_EQ(host.findForm("frmTest"), nullptr);
 
-TEST_F(WebHostInBrowser, ModalDialogsAnswerTheLogicAndAMissingFrameIsReported) {
-    fs::path chosen = dir / "picture.gif";
-    files::writeFileAtomic(chosen, "GIF89a");
-    files::writeFileAtomic(dir / "html/plain.html", "<!doctype html><p>no frames here</p>");
-    BrowserUser user(loop, host->address(), "dialogs", {"USER_FILE=" + chosen.string()});
-    waitForBrowser();
-    Host& h = *host; // the logic's view, with its default arguments
+    // Modal dialogs answer the logic, and a missing frame is reported.
+    Host& h = host; // the logic's view, with its default arguments
     EXPECT_EQ(h.inputBox("Please enter the name of your new template", "Template name"),
               std::optional<std::string>("Autumn"));
     EXPECT_EQ(h.openFileDialog("Choose a picture", "Images | *.gif;*.jpg"),
               std::optional<fs::path>(chosen));
     // Navigating a frame the page lacks is shown and does not leave the pane busy.
-    Pane content = host->pane("webContent");
+    Pane content = host.pane("webContent");
     content.navigate(dir / "html/plain.html");
     content.document().frame(3).navigate(dir / "html/plain.html");
     EXPECT_TRUE(content.waitUntilNotBusy(std::chrono::seconds(60)));
-    EXPECT_EQ(user.finish(), 0) << user.output();
-}
 
-TEST_F(WebHostInBrowser, DocumentOperationsReadAndWriteTheShownPage) {
-    files::writeFileAtomic(
-        dir / "html/doc.html",
-        "<!doctype html><html><head><style>#note { color: blue }</style></head>"
-        "<body><form name=edit><input name=title value='Hi'>"
-        "<input type=checkbox name=opt checked>"
-        "<textarea name=body>The quick brown fox</textarea></form>"
-        "<div id=box class=categorypopuphide></div><p id=note>x</p>"
-        "<iframe src=child1.html></iframe>"
-        "<a id=go href='&lt;$go$&gt;'>go</a><span id=ready></span></body></html>");
-    files::writeFileAtomic(dir / "html/child1.html", "<!doctype html><p>one</p>");
-    files::writeFileAtomic(dir / "html/child2.html",
-                           "<!doctype html><form><input name=answer></form>");
-    BrowserUser user(loop, host->address(), "document");
-    waitForBrowser();
-
+    // Document operations read and write the shown page from a page command.
     std::vector<std::string> seen;
     std::string title, selected, parent;
     bool checked = false;
     int forms = 0;
-    host->onBeforeNavigate([&](const std::string& pane, const std::string& address,
-                               const std::function<void(bool)>& decided) {
+    host.onBeforeNavigate([&](const std::string& pane, const std::string& address,
+                              const std::function<void(bool)>& decided) {
         seen.push_back(pane + " " + address);
         if (address.find("<$go$>") == std::string::npos)
             return false;
         decided(true);
-        Document doc = host->pane("webContent").document();
+        Document doc = host.pane("webContent").document();
         title = doc.fieldValue("edit", "title");
         checked = doc.fieldChecked("edit", "opt");
         forms = doc.formCount();
@@ -184,7 +172,6 @@ TEST_F(WebHostInBrowser, DocumentOperationsReadAndWriteTheShownPage) {
         doc.frame(0).setFieldValue(0, "answer", "written after load");
         return true;
     });
-    Pane content = host->pane("webContent");
     content.navigate(dir / "html/doc.html");
     content.bringToFront();
     EXPECT_TRUE(content.waitUntilNotBusy(std::chrono::seconds(60)));
@@ -200,10 +187,8 @@ TEST_F(WebHostInBrowser, DocumentOperationsReadAndWriteTheShownPage) {
     // Reading what the page does not have is an error, not an empty answer.
     EXPECT_THROW(content.document().fieldValue("edit", "nosuchfield"), DomError);
     EXPECT_THROW(content.document().fieldValue("nosuchform", "title"), DomError);
-    bool sawCommand = false;
-    for (const auto& s : seen)
-        sawCommand |= s == "webContent " + (dir / "html/<$go$>").string();
-    EXPECT_TRUE(sawCommand);
+    EXPECT_NE(std::find(seen.begin(), seen.end(), "webContent " + (dir / "html/<$go$>").string()),
+              seen.end());
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 // Posting, drafting, deleting: what is stored, the page bookkeeping, and what is shown after.
+#include "editor/content_edit.h"
 #include "editor/drafts.h"
 #include "editor/posts.h"
 #include "editor_fixture.h"
@@ -157,22 +158,28 @@ TEST_F(Posts, DraftsListInPublishingOrderWithoutPaging) {
     }
 }
 
-TEST_F(Posts, ImageDialogIsStoredWithThePostAndClearedAfter) {
+TEST_F(Posts, ImageDialogComesFromThePostAndIsStoredWithItAndClearedAfter) {
     platform::Form& image = host.form("frmImage");
-    image.add("txtFile", platform::ControlKind::Text, {{"text", "dog.jpg"}})
-        .add("txtImageWidth", platform::ControlKind::Text, {{"text", "200"}})
-        .add("txtImageHeight", platform::ControlKind::Text, {{"text", "150"}})
-        .add("chkPopup", platform::ControlKind::CheckBox, {{"checked", true}});
+    for (const char* box : {"txtFile", "txtImageWidth", "txtImageHeight"})
+        image.add(box, platform::ControlKind::Text);
+    image.add("chkPopup", platform::ControlKind::CheckBox);
     platform::Form& link = host.form("frmSelectURL");
-    link.add("cboURLListing", platform::ControlKind::Combo,
-             {{"items", {"http://a.example", "http://b.example"}}});
+    link.add("cboURLListing", platform::ControlKind::Combo, {{"items", {"http://a.example"}}});
     const std::int32_t id = addPost("draft", "2024-05-01", "12:00:00", 0);
+    db.execute("UPDATE VellumitePosts SET imagestats='cat.gif,120,80,1' WHERE postID=?", {id});
+    subShowContentEdit(app, id, kEditInPlace);
+    EXPECT_EQ(image.text("txtFile") + "," + image.text("txtImageWidth") + "," +
+                  image.text("txtImageHeight"),
+              "cat.gif,120,80");
+    EXPECT_TRUE(image.checked("chkPopup"));
+    EXPECT_FALSE(image.enabled("txtImageWidth")); // a pop-up takes the image's own size
+
+    image.setText("txtFile", "dog.jpg");
+    image.setChecked("chkPopup", false);
     type("draft", "", "x");
     subPostEdit(app, id);
-    EXPECT_EQ(post(id, "imagestats"), "dog.jpg,200,150,1");
+    EXPECT_EQ(post(id, "imagestats"), "dog.jpg,120,80,0");
     EXPECT_EQ(image.text("txtFile"), "");
-    EXPECT_FALSE(image.checked("chkPopup"));
-
     type("new", "", "x");
     subPostNew(app);
     EXPECT_EQ(link.items("cboURLListing"), std::vector<std::string>{"http://"});

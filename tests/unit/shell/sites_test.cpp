@@ -1,5 +1,6 @@
 // Sites on a real database through FakeHost: list, create, open with a password, the password
 // dialog.
+#include "editor/fill_engine.h"
 #include "platform/files.h"
 #include "shell/mod_encrypt.h"
 #include "shell/panes.h"
@@ -7,10 +8,14 @@
 #include "shell/sites.h"
 #include "support/app_fixture.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace vellumite {
 namespace {
+
+using ::testing::HasSubstr;
+using ::testing::ThrowsMessage;
 
 class Sites : public ::testing::Test {
 protected:
@@ -37,33 +42,16 @@ protected:
     testing_support::AppFixture f;
 };
 
-TEST_F(Sites, ListShowsEverySiteAsTextAndReportsABrokenTemplateByName) {
+TEST_F(Sites, ListOfNoSitesIsEmptyAndABrokenTemplateIsNamed) {
     auto ctx = f.context(pane::Frontpage);
     subBuildLogList(ctx);
     EXPECT_NE(f.page("loglist.html").find("<div class=\"sitelist\"></div>"), std::string::npos);
 
-    std::int32_t a = f.addSite("Travel <b>notes</b>");
-    std::int32_t b = f.addSite("\"><img src=x onerror=alert(1)>Cats & dogs");
-    subBuildLogList(ctx);
-    std::string page = f.page("logList.html");
-    EXPECT_NE(page.find("<$open-" + std::to_string(a) + "$>"), std::string::npos);
-    EXPECT_NE(page.find("<$open-" + std::to_string(b) + "$>"), std::string::npos);
-    EXPECT_NE(page.find(">Travel notes<"), std::string::npos);            // tags stripped
-    EXPECT_NE(page.find("&quot;&gt;Cats &amp; dogs"), std::string::npos); // the rest is text
-    EXPECT_EQ(page.find("<img"), std::string::npos);
-
-    auto failsNaming = [&](const std::string& named) {
-        try {
-            subBuildLogList(ctx);
-            ADD_FAILURE() << "no error";
-        } catch (const std::exception& e) {
-            EXPECT_NE(std::string(e.what()).find(named), std::string::npos) << e.what();
-        }
-    };
-    std::filesystem::remove(f.dir / "html/template-openlog.html");
-    failsNaming("template-openlog.html");
+    // Titles shown as text: see the browser test of sites.
+    // A template without the list block is named in the error (a missing one: see FillEngine).
     platform::files::writeFileAtomic(f.dir / "html/template-openlog.html", "<p>no list</p>");
-    failsNaming("<logList>");
+    EXPECT_THAT([&] { subBuildLogList(ctx); },
+                ThrowsMessage<TemplateError>(HasSubstr("template-openlog.html has no <logList>")));
 }
 
 TEST_F(Sites, CreateOpensTheNewSiteAndRefusesANameInUseOrBlank) {
@@ -72,9 +60,6 @@ TEST_F(Sites, CreateOpensTheNewSiteAndRefusesANameInUseOrBlank) {
     EXPECT_EQ(f.host.caption(), "Vellumite - My weblog");
     for (const char* field : {"LogTitle", "displayTitle", "webBarTitle"})
         EXPECT_EQ(f.siteField(id, field), platform::Value("My weblog")) << field;
-    // The first post of the site goes on page 1.
-    EXPECT_EQ(f.siteField(id, "PublishedPages"), platform::Value(1));
-    EXPECT_EQ(f.siteField(id, "numberthispage"), platform::Value(0));
 
     struct Case {
         std::string name;
@@ -91,9 +76,8 @@ TEST_F(Sites, CreateOpensTheNewSiteAndRefusesANameInUseOrBlank) {
         EXPECT_EQ(create(c.name), c.message.empty()) << "'" << c.name << "'";
         EXPECT_EQ(lastMessage(), c.message) << "'" << c.name << "'";
         EXPECT_EQ(siteCount(), before + (c.message.empty() ? 1 : 0)) << "'" << c.name << "'";
-        if (!c.message.empty()) {
-            EXPECT_EQ(f.app.logId, id) << "a refusal leaves the open site open";
-        }
+        // A refusal leaves the open site open; a new site is opened.
+        EXPECT_EQ(f.app.logId == id, !c.message.empty()) << "'" << c.name << "'";
     }
 }
 
@@ -120,85 +104,38 @@ TEST_F(Sites, OpenAsksForTheExactPasswordAndKeepsTheSiteClosedOtherwise) {
     EXPECT_EQ(f.app.logId, -1);
 }
 
-class PasswordDialog : public Sites {
-protected:
-    PasswordDialog() {
-        site = f.app.logId = f.addSite("Guarded");
-        f.host.doc(std::string(pane::Setup)).elements["passwordtext"].text = kProtectMySite;
-        showDialog();
-    }
-    void showDialog() {
-        auto ctx = f.context(pane::Setup);
+TEST_F(Sites, PasswordDialogStoresTheLowerCasedPasswordOrNoneAndRefusesLongOnes) {
+    const std::int32_t site = f.app.logId = f.addSite("Guarded");
+    auto ctx = f.context(pane::Setup);
+    platform::Form& form = f.host.form(std::string(kPasswordForm));
+    auto submit = [&](const std::string& password, const std::string& confirm,
+                      const std::string& button = "cmdSetPassword") {
         subShowPasswordDialog(ctx);
-    }
-    platform::Form& form() { return f.host.form(std::string(kPasswordForm)); }
-    void submit(const std::string& password, const std::string& confirm,
-                const std::string& button = "cmdSetPassword") {
-        form().setText("txtNewPass", password);
-        form().setText("txtNewPassConfirm", confirm);
-        form().deliver(button, button.empty() ? "close" : "click", {}, "");
-    }
-    std::string stored() { return f.siteField(site, "password").toText(); }
-    std::string linkText() {
-        return f.host.doc(std::string(pane::Setup)).elements["passwordtext"].text;
-    }
-    bool dialogOpen() { return f.host.findForm(std::string(kPasswordForm)) != nullptr; }
-
-    std::int32_t site = 0;
-};
-
-TEST_F(PasswordDialog, StoresTheLowerCasedPasswordOrRemovesItAndRefusesMismatchesAndLongOnes) {
-    // A normal window whose boxes hide what is typed.
-    EXPECT_FALSE(form().snapshot()["topMost"].get<bool>());
-    int hidden = 0;
-    for (const auto& control : form().controls())
+        form.setText("txtNewPass", password);
+        form.setText("txtNewPassConfirm", confirm);
+        form.deliver(button, button.empty() ? "close" : "click", {}, "");
+        return f.host.findForm(std::string(kPasswordForm)) != nullptr; // still open
+    };
+    auto stored = [&] { return Scramble(kPasswordKey, f.siteField(site, "password").toText(), 2); };
+    subShowPasswordDialog(ctx);
+    int hidden = 0; // the boxes hide what is typed
+    for (const auto& control : form.controls())
         hidden += control.name.starts_with("txtNewPass") &&
                   control.kind == platform::ControlKind::Password;
     EXPECT_EQ(hidden, 2);
 
-    struct Case {
-        std::string password, confirm;
-        std::string_view message;
-    } refused[] = {{"one", "two", kPasswordMismatch},
-                   {std::string(256, 'x'), std::string(256, 'x'), kPasswordTooLong}};
-    for (const auto& c : refused) {
-        submit(c.password, c.confirm);
-        EXPECT_EQ(lastMessage(), c.message);
-        EXPECT_TRUE(dialogOpen());
-        EXPECT_EQ(stored(), "");
-        EXPECT_EQ(linkText(), kProtectMySite);
-    }
-
-    submit(std::string(255, 'x'), std::string(255, 'X'));
-    EXPECT_EQ(Scramble(kPasswordKey, stored(), 2), std::string(255, 'x'));
-    showDialog();
-    submit("Open Sesame", "OPEN sesame");
-    EXPECT_FALSE(dialogOpen());
-    EXPECT_EQ(Scramble(kPasswordKey, stored(), 2), "open sesame");
-    EXPECT_EQ(linkText(), kChangeMyPassword);
-    // Opening then takes the password only as it was stored: in lower case.
-    f.app.logId = -1;
-    f.host.inputAnswers = {std::string("Open Sesame"), std::string("open sesame")};
-    EXPECT_FALSE(open(site));
-    EXPECT_TRUE(open(site));
-
-    // Both boxes empty: the protection goes, and the site opens without a prompt.
-    showDialog();
-    submit("", "");
+    // Cancel and the window's close button store nothing.
+    EXPECT_FALSE(submit("abc", "abc", "cmdCancel"));
+    EXPECT_FALSE(submit("abc", "abc", ""));
+    EXPECT_TRUE(submit(std::string(256, 'x'), std::string(256, 'x')));
+    EXPECT_EQ(lastMessage(), kPasswordTooLong);
+    EXPECT_EQ(f.siteField(site, "password"), platform::Value());
+    EXPECT_FALSE(submit(std::string(255, 'x'), std::string(255, 'X')));
+    EXPECT_EQ(stored(), std::string(255, 'x'));
+    EXPECT_FALSE(submit("Open Sesame", "OPEN sesame"));
+    EXPECT_EQ(stored(), "open sesame");
+    EXPECT_FALSE(submit("", "")); // both boxes empty: no protection
     EXPECT_EQ(f.siteField(site, "password"), platform::Value(""));
-    EXPECT_EQ(linkText(), kProtectMySite);
-    f.app.logId = -1;
-    EXPECT_TRUE(open(site));
-}
-
-TEST_F(PasswordDialog, CancelAndCloseStoreNothing) {
-    submit("abc", "abc", "cmdCancel");
-    EXPECT_FALSE(dialogOpen());
-    showDialog();
-    EXPECT_EQ(form().text("txtNewPass"), ""); // a fresh dialog
-    submit("abc", "abc", "");
-    EXPECT_FALSE(dialogOpen());
-    EXPECT_EQ(stored(), "");
 }
 
 } // namespace
