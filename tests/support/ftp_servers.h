@@ -4,62 +4,40 @@
 #include <filesystem>
 #include <string>
 #include <sys/types.h>
-#include <vector>
 
 namespace testing_support {
 
-// A child process in its own process group, ended (the whole group) on destruction.
-class ServerProcess {
+// pyftpdlib (Debian's python3-pyftpdlib) takes kUser and anonymous logins, both writing anywhere
+// below work/root. vsftpd takes anonymous logins only, chrooted to work/root, writing in
+// work/root/pub (owned by the "ftp" user). The server ends when the test process does.
+class FtpServer {
 public:
-    ServerProcess() = default;
-    ~ServerProcess();
-    ServerProcess(const ServerProcess&) = delete;
-    ServerProcess& operator=(const ServerProcess&) = delete;
-
-    // Starts `argv`; its standard output goes to a pipe whose first line `readLine` returns.
-    void start(const std::vector<std::string>& argv, const std::filesystem::path& log);
-    std::string readLine(int timeoutMs);
-    void stop();
-
-private:
-    pid_t m_pid = -1;
-    int m_stdout = -1;
-};
-
-// pyftpdlib (Debian's python3-pyftpdlib) serving work/root to kUser and to anonymous logins.
-class PyFtpServer {
-public:
+    enum class Kind { PyFtpdLib, Vsftpd };
     static constexpr const char* kUser = "tester";
     static constexpr const char* kPassword = "s3cret";
-    explicit PyFtpServer(const std::filesystem::path& work);
+
+    FtpServer(Kind kind, const std::filesystem::path& work);
+    ~FtpServer();
+    FtpServer(const FtpServer&) = delete;
+    FtpServer& operator=(const FtpServer&) = delete;
+
     int port() const { return m_port; }
-    const std::filesystem::path& root() const { return m_root; }
+    // The folder logins may write to, as a local path and as the server names it.
+    std::filesystem::path writableFolder() const;
+    std::string writableRemote() const { return m_kind == Kind::Vsftpd ? "/pub/" : "/"; }
 
 private:
-    ServerProcess m_process;
+    Kind m_kind;
     std::filesystem::path m_root;
+    pid_t m_pid = -1;
+    int m_output = -1;
     int m_port = 0;
 };
 
-// vsftpd with a generated configuration in `work`: anonymous logins, chrooted to work/root,
-// allowed to write in work/root/pub (owned by the "ftp" user).
-class VsftpdServer {
-public:
-    explicit VsftpdServer(const std::filesystem::path& work);
-    int port() const { return m_port; }
-    // The folder anonymous users may write to, as a local path and as the server names it.
-    std::filesystem::path writableFolder() const { return m_root / "pub"; }
-    static constexpr const char* kWritableRemote = "/pub";
-
-private:
-    ServerProcess m_process;
-    std::filesystem::path m_root;
-    int m_port = 0;
-};
-
-// A port that was free a moment ago (bound to 127.0.0.1 and released).
+// A socket bound to 127.0.0.1 on a port of the system's choosing (stored in `port`), listening
+// when asked.
+int loopbackSocket(int& port, bool listening);
+// A port that was free a moment ago.
 int freeLoopbackPort();
-// Waits until something accepts connections on 127.0.0.1:port.
-bool waitForListener(int port, int timeoutMs);
 
 } // namespace testing_support

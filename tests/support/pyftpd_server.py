@@ -10,21 +10,11 @@ from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 
-
-def main():
-    root, user, password = sys.argv[1:4]
-    logging.basicConfig(level=logging.ERROR)
-    authorizer = DummyAuthorizer()
-    authorizer.add_user(user, password, root, perm="elradfmwMT")
-    authorizer.add_anonymous(root, perm="elradfmwMT")
-    handler = FTPHandler
-    handler.authorizer = authorizer
-    handler.banner = "pyftpdlib ready"
-    server = FTPServer(("127.0.0.1", 0), handler)
-    server.max_cons = 64
-    print(server.address[1], flush=True)
-    server.serve_forever(handle_exit=True)
-
-
-if __name__ == "__main__":
-    main()
+root, user, password = sys.argv[1:4]
+logging.basicConfig(level=logging.ERROR)
+FTPHandler.authorizer = DummyAuthorizer()
+FTPHandler.authorizer.add_user(user, password, root, perm="elradfmwMT")
+FTPHandler.authorizer.add_anonymous(root, perm="elradfmwMT")
+server = FTPServer(("127.0.0.1", 0), FTPHandler)
+print(server.address[1], flush=True)
+server.serve_forever(handle_exit=True)

@@ -1,9 +1,9 @@
 // The scripted FTP server: one control connection, plain blocking sockets, its own thread.
 #include "support/scripted_ftp_server.h"
 
-#include <arpa/inet.h>
+#include "support/ftp_servers.h"
+
 #include <chrono>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -13,19 +13,6 @@ namespace testing_support {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-int listenOnLoopback(int& port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::listen(fd, 4);
-    port = ntohs(a.sin_port);
-    return fd;
-}
 
 // Waits in short slices, so that a stopping server is noticed; true when `fd` is readable.
 bool readable(int fd, Clock::time_point deadline, const std::atomic<bool>& stop) {
@@ -55,7 +42,7 @@ void closeFd(int& fd) {
 } // namespace
 
 ScriptedFtpServer::ScriptedFtpServer(Script script) {
-    m_listener = listenOnLoopback(m_port);
+    m_listener = loopbackSocket(m_port, true);
     m_thread = std::thread([this, s = std::move(script)] { run(s); });
 }
 
@@ -134,7 +121,7 @@ bool ScriptedFtpServer::Session::clientClosed(int timeoutMs) {
 int ScriptedFtpServer::Session::listenData() {
     closeFd(m_dataListener);
     int port = 0;
-    m_dataListener = listenOnLoopback(port);
+    m_dataListener = loopbackSocket(port, true);
     return port;
 }
 

@@ -11,14 +11,14 @@ namespace {
 
 namespace fs = std::filesystem;
 using platform::files::readFile;
-using testing_support::PyFtpServer;
+using testing_support::FtpServer;
 using testing_support::runVellumite;
 
 class FtpCommandTest : public ::testing::Test {
 protected:
     testing_support::TempDir serverDir, local;
-    PyFtpServer py{serverDir.path()};
-    const std::string login = std::string(PyFtpServer::kUser) + ":" + PyFtpServer::kPassword;
+    FtpServer py{FtpServer::Kind::PyFtpdLib, serverDir.path()};
+    const std::string login = std::string(FtpServer::kUser) + ":" + FtpServer::kPassword;
     const std::string base = "ftp://" + login + "@127.0.0.1:" + std::to_string(py.port());
 };
 
@@ -27,7 +27,7 @@ TEST_F(FtpCommandTest, EveryActionInBothModesWithTheExchangeShownOnRequest) {
     platform::files::writeFileAtomic(local / "page.html", content);
     for (const std::string mode : {"--passive", "--active"}) {
         SCOPED_TRACE(mode);
-        const fs::path folder = py.root() / ("site" + mode);
+        const fs::path folder = py.writableFolder() / ("site" + mode);
         const std::string url = base + "/site" + mode;
         auto run = [&](const std::string& args) {
             auto r = runVellumite("ftp " + mode + " " + args);
@@ -45,7 +45,7 @@ TEST_F(FtpCommandTest, EveryActionInBothModesWithTheExchangeShownOnRequest) {
         EXPECT_NE(output.find("page.html"), std::string::npos) << output;
         EXPECT_NE(output.find(mode == "--active" ? "> PORT " : "> PASV"), std::string::npos);
         EXPECT_NE(output.find("> PASS ****"), std::string::npos) << output;
-        EXPECT_EQ(output.find(PyFtpServer::kPassword), std::string::npos) << output;
+        EXPECT_EQ(output.find(FtpServer::kPassword), std::string::npos) << output;
         run("get " + url + "/page.html '" + (local / "back.html").string() + "'");
         EXPECT_TRUE(readFile(local / "back.html") == content);
         run("rm " + url + "/page.html");
