@@ -79,6 +79,11 @@ test('a new user writes, edits, drafts, deletes and pages through posts', async 
   await newEditorAfter(page, () => setup.click('a[href="<$savesettings$>"]'));
   await shown(page, 'webContent', '/contentedit.html');
 
+  // A post needs a title.
+  await write(page, { title: '', body: 'words' }, 'POST');
+  await answer(page, 'Post needs a title');
+  assert.equal(await editorPane(page).inputValue('#Vellumiteposttext'), 'words');
+
   // Three posts. The first holds text that must stay text.
   const hostileTitle = '"><img src=x onerror="parent.parent.__pwned=1">Seeds';
   const hostileBody = 'Sown today.\nRows of </textarea><script>parent.parent.__pwned=2</script> beans';

@@ -40,15 +40,20 @@ test('a new user creates a site, protects it and keeps its settings across a res
   await list.click('a.site:has-text("Travel notes")');
   await shown(page, 'webContent', '/contentedit.html');
 
-  // The recent list count is kept on the editor screen.
+  // The recent list count kept on the editor screen takes whole numbers only.
   const highlights = await recentCountFrame(page);
+  await highlights.fill('input[name="recentpostnum"]', 'many');
+  await highlights.click('a[href="<$saverecentsettings$>"]');
+  await answer(page, 'The number of recent posts must be a whole number from 0 to 32767.');
   await highlights.fill('input[name="recentpostnum"]', '7');
   await highlights.click('a[href="<$saverecentsettings$>"]');
 
-  // A password is set; the link on the page says so.
+  // A password: a mismatch is refused, then set; the link on the page says so.
   let setup = await openSettings(page);
   assert.equal(await setup.textContent('a[name="passwordtext"]'), 'Password protect my site');
   await setup.click('a[name="passwordtext"]');
+  await submitPassword(page, 'Secret1', 'other');
+  await answer(page, 'Your password did not match, password not set.');
   await submitPassword(page, 'Secret1', 'secret1');
   await until(async () => (await page.$(passwordDialog)) === null, 'the password dialog to close');
   await until(async () => (await setup.textContent('a[name="passwordtext"]')) === 'Change my password',
