@@ -28,6 +28,16 @@ platform::FormElement& FakeDocument::field(const std::string& formName, const st
     throw DomError("The form \"" + formName + "\" has no field \"" + name + "\".");
 }
 
+// The next scripted answer, if the test gave one.
+template <typename T>
+static std::optional<T> takeFirst(std::deque<T>& answers) {
+    if (answers.empty())
+        return std::nullopt;
+    T answer = std::move(answers.front());
+    answers.pop_front();
+    return answer;
+}
+
 FakeHost::FakeHost(std::vector<std::string> paneNames, platform::EventLoop* loop)
     : Host(paneNames), paneOrder(std::move(paneNames)), m_loop(loop) {}
 
@@ -41,23 +51,15 @@ std::string FakeHost::key(const platform::DocPath& where) {
 platform::MsgResult FakeHost::msgBox(std::string_view text, std::string_view title,
                                      platform::MsgButtons buttons) {
     messages.push_back(FakeMessage{std::string(text), std::string(title), buttons});
-    if (!msgAnswers.empty()) {
-        auto answer = msgAnswers.front();
-        msgAnswers.pop_front();
-        return answer;
-    }
-    return buttons == platform::MsgButtons::YesNo ? platform::MsgResult::No
-                                                  : platform::MsgResult::Ok;
+    return takeFirst(msgAnswers)
+        .value_or(buttons == platform::MsgButtons::YesNo ? platform::MsgResult::No
+                                                         : platform::MsgResult::Ok);
 }
 
 std::optional<std::string> FakeHost::inputBox(std::string_view prompt, std::string_view,
                                               std::string_view) {
     inputPrompts.emplace_back(prompt);
-    if (inputAnswers.empty())
-        return std::nullopt;
-    auto answer = inputAnswers.front();
-    inputAnswers.pop_front();
-    return answer;
+    return takeFirst(inputAnswers).value_or(std::nullopt);
 }
 
 std::optional<std::filesystem::path> FakeHost::openFileDialog(std::string_view, std::string_view) {

@@ -58,10 +58,7 @@ public:
     std::vector<std::string> paneOrder; // bottom first; the last is in front
     std::map<std::string, bool> busyPanes;
 
-    // Fires the page's load event as the web host would.
-    void firePageComplete(const std::string& pane, const std::string& address) {
-        fireDocumentComplete(pane, address);
-    }
+    using Host::fireDocumentComplete; // the page's load event, as the web host fires it
     std::string frontPane() const { return paneOrder.empty() ? "" : paneOrder.back(); }
 
     void setCaption(std::string caption) override { m_caption = std::move(caption); }

@@ -61,13 +61,13 @@ TEST_F(Startup, OfflineStartShowsTheFrontPageAndTheWelcomeNoteAndShutdownUndoesI
     EXPECT_TRUE(host.messages.empty());
 
     // The welcome note follows the front page, and only while the sample site exists.
-    host.firePageComplete("webFrontpage", html("template-frontpage.html").string());
+    host.fireDocumentComplete("webFrontpage", html("template-frontpage.html").string());
     EXPECT_TRUE(navigated({"webFrontpage", {1}}, html("tooltips/welcome.html")));
     host.navigations.clear();
-    host.firePageComplete("webFrontpage", html("newlog.html").string()); // not the front page
+    host.fireDocumentComplete("webFrontpage", html("newlog.html").string()); // not the front page
     EXPECT_TRUE(host.navigations.empty());
     app->db().execute("DELETE FROM VellumiteLog WHERE LogTitle=?", {"Welcome to Vellumite"});
-    host.firePageComplete("webFrontpage", html("template-frontpage.html").string());
+    host.fireDocumentComplete("webFrontpage", html("template-frontpage.html").string());
     EXPECT_TRUE(host.navigations.empty());
 
     host.form("frmImage").show();
@@ -134,7 +134,7 @@ TEST_F(Startup, UnopenableDatabaseIsReportedAndTheFrontPageStillShows) {
     EXPECT_FALSE(app->database.has_value());
     EXPECT_EQ(host.frontPane(), "webFrontpage");
     // Later work on the database fails with the engine's own error, shown, not a crash.
-    host.firePageComplete("webFrontpage", html("template-frontpage.html").string());
+    host.fireDocumentComplete("webFrontpage", html("template-frontpage.html").string());
     EXPECT_THROW(app->db(), platform::DbError);
 }
 
