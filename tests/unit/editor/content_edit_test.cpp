@@ -4,6 +4,7 @@
 #include "editor/fill_engine.h"
 #include "editor_fixture.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace vellumite {
@@ -11,6 +12,8 @@ namespace {
 
 using editor_tests::contains;
 using editor_tests::EditorTest;
+using ::testing::HasSubstr;
+using ::testing::ThrowsMessage;
 
 class ContentEdit : public EditorTest {
 protected:
@@ -108,12 +111,8 @@ TEST_F(ContentEdit, VanishedPostAndMissingTemplatesAreReportedByName) {
     EXPECT_EQ(host.frontPane(), pane::Content); // the editor opens all the same
 
     std::filesystem::remove(dir / "html" / "template-contentedit.html");
-    try {
-        subShowContentEdit(app, kBlankPost, 0);
-        FAIL();
-    } catch (const TemplateError& e) {
-        EXPECT_TRUE(contains(e.what(), "html/template-contentedit.html")) << e.what();
-    }
+    EXPECT_THAT([&] { subShowContentEdit(app, kBlankPost, 0); },
+                ThrowsMessage<TemplateError>(HasSubstr("html/template-contentedit.html")));
 }
 
 TEST_F(ContentEdit, OneSectionTabIsMarkedAndFrameZeroShowsTheSection) {

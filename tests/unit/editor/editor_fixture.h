@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 namespace editor_tests {
 
@@ -87,18 +88,21 @@ protected:
         return host.location({std::string(vellumite::pane::Content), {index}});
     }
     std::string htmlPath(const std::string& name) { return (dir / "html" / name).string(); }
+    // The titles a list page shows, in order.
+    static std::vector<std::string> titles(const std::string& text) {
+        std::vector<std::string> out;
+        for (auto at = text.find("class=\"posttitle\""); at != std::string::npos;
+             at = text.find("class=\"posttitle\"", at + 1)) {
+            auto end = text.find("</a>", at);
+            auto from = text.rfind('>', end - 1) + 1; // titles are escaped: no ">" inside
+            out.push_back(text.substr(from, end - from));
+        }
+        return out;
+    }
 };
 
 inline bool contains(const std::string& text, const std::string& what) {
     return text.find(what) != std::string::npos;
-}
-
-// The number of non-overlapping occurrences of `what` in `text`.
-inline std::size_t occurrences(const std::string& text, const std::string& what) {
-    std::size_t n = 0;
-    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size()))
-        ++n;
-    return n;
 }
 
 } // namespace editor_tests
