@@ -5,9 +5,8 @@ import { existsSync } from 'node:fs';
 import path from 'node:path';
 import {
   cleanup, startEditor, startService, launchBrowser, openEditor, pane, until, showTestPage,
-  modalText, answerModal,
+  modalText, answerModal, answer, waitForModal,
 } from './lib/harness.mjs';
-import { answer, waitForModal } from './lib/screens.mjs';
 
 after(cleanup);
 const browser = await launchBrowser();

@@ -4,9 +4,8 @@ import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import path from 'node:path';
 import {
-  cleanup, tempDir, startEditor, launchBrowser, openEditor, pane, until, isAlive,
+  cleanup, tempDir, startEditor, launchBrowser, openEditor, pane, until, isAlive, openSite, shown,
 } from './lib/harness.mjs';
-import { openSite, shown } from './lib/screens.mjs';
 
 after(cleanup);
 const browser = await launchBrowser();

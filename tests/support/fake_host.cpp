@@ -105,7 +105,6 @@ bool FakeHost::waitUntilNotBusy(const std::string& pane,
 }
 
 json FakeHost::dom(const platform::DocPath& where, std::string_view op, json args, bool) {
-    domCalls.push_back(FakeDomCall{where, std::string(op), args});
     FakeDocument& d = doc(where);
 
     auto formName = [&]() -> std::string {

@@ -37,12 +37,6 @@ struct FakeMessage {
     platform::MsgButtons buttons;
 };
 
-struct FakeDomCall {
-    platform::DocPath where;
-    std::string op;
-    nlohmann::json args;
-};
-
 class FakeHost : public platform::Host {
 public:
     // `loop` is pumped by waits (busy panes); it may be null when no test waits.
@@ -61,14 +55,10 @@ public:
     std::vector<std::string> inputPrompts;
     std::vector<std::pair<platform::DocPath, std::string>> navigations;
     std::vector<std::pair<std::string, std::string>> openedWindows; // address, window name
-    std::vector<FakeDomCall> domCalls;
     std::vector<std::string> paneOrder; // bottom first; the last is in front
     std::map<std::string, bool> busyPanes;
 
-    // Fires the page events as the web host would.
-    bool firePageNavigate(const std::string& pane, const std::string& address) {
-        return fireBeforeNavigate(pane, address);
-    }
+    // Fires the page's load event as the web host would.
     void firePageComplete(const std::string& pane, const std::string& address) {
         fireDocumentComplete(pane, address);
     }

@@ -1,6 +1,8 @@
-// Starts the editor, the fake web service and Chromium for a browser test, and cleans up.
+// Starts the editor, the fake web service and Chromium for a browser test, cleans up, and takes
+// the steps on the editor's screens that several tests take.
+import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
-import { mkdtempSync, rmSync } from 'node:fs';
+import { mkdtempSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { createInterface } from 'node:readline';
@@ -105,6 +107,14 @@ export function paneFrame(page, name, index) {
   return pane(page, name).childFrames()[index];
 }
 
+// `frame` when it shows a document whose address ends with `file`, fully loaded; else null. A
+// frame that navigates while it is looked at is simply looked at again.
+export async function loaded(frame, file) {
+  if (!frame || !frame.url().endsWith(file)) return null;
+  const complete = await frame.evaluate(() => document.readyState === 'complete').catch(() => false);
+  return complete ? frame : null;
+}
+
 export async function until(check, what, timeoutMs = 30000) {
   const end = Date.now() + timeoutMs;
   for (;;) {
@@ -118,16 +128,13 @@ export async function until(check, what, timeoutMs = 30000) {
 // Shows a page written by the test into the app folder's html/ in a pane, in front, as if the
 // editor had shown it (the editor's own screens for these panes come from later work).
 export async function showTestPage(page, editor, paneName, fileName, html) {
-  const { writeFileSync } = await import('node:fs');
   writeFileSync(path.join(editor.dataDir, 'html', fileName), html);
   await page.evaluate(([name, url]) => {
     const frame = document.querySelector(`iframe[name="${name}"]`);
     frame.style.zIndex = '99';
     frame.src = url;
   }, [paneName, `${editor.address}pane/${paneName}/html/${fileName}`]);
-  const frame = pane(page, paneName);
-  await until(async () => frame.url().endsWith(fileName) && (await frame.evaluate(() => document.readyState)) === 'complete', fileName);
-  return frame;
+  return until(() => loaded(pane(page, paneName), fileName), fileName);
 }
 
 // The text of the modal dialog now shown, or null.
@@ -142,4 +149,98 @@ export async function answerModal(page, label) {
 
 export function isAlive(editor) {
   return editor.process.exitCode === null && editor.process.signalCode === null;
+}
+
+// Steps on the editor's screens: answering messages, creating and opening sites, reaching the
+// settings.
+export const notAvailable = 'This function is not available yet.';
+
+// The pane the user sees: the one the shell keeps in front.
+export async function frontPane(page) {
+  return page.$eval('iframe[aria-hidden="false"]', (f) => f.name);
+}
+
+export async function waitForModal(page, text) {
+  await until(async () => (await modalText(page)) === text, `the message "${text}"`);
+}
+
+export async function answer(page, text, label = 'OK') {
+  await waitForModal(page, text);
+  await answerModal(page, label);
+  await until(async () => (await modalText(page)) === null, `"${text}" to close`);
+}
+
+// Waits until `paneName` is in front showing a page whose address ends with `file`.
+export async function shown(page, paneName, file) {
+  return until(async () => (await frontPane(page)) === paneName && loaded(pane(page, paneName), file),
+    `${paneName} showing ${file}`);
+}
+
+// Runs `action` and waits until `frame()` holds a new document, fully loaded, whose address
+// ends with `file`. The document shown before may have the same address and answer the same
+// questions until it is replaced, so it is marked first.
+export async function newDocumentAfter(frame, file, action) {
+  await frame().evaluate(() => { window.replacedByTheEditor = true; }).catch(() => {});
+  await action();
+  return until(async () => {
+    const f = await loaded(frame(), file);
+    return f && !(await f.evaluate(() => window.replacedByTheEditor).catch(() => true)) ? f : null;
+  }, `a new ${file}`);
+}
+
+const frontPageFrame = (page) => () => paneFrame(page, 'webFrontpage', 0);
+
+export async function createSite(page, name) {
+  // Frame 0 may still show the form of the last site made: the name goes into a fresh one.
+  const form = await newDocumentAfter(frontPageFrame(page), '/newlog.html',
+    () => pane(page, 'webFrontpage').click('a[href="<$newlog$>"]'));
+  await form.fill('input[name="newLogName"]', name);
+  await form.click('button[type="submit"]');
+}
+
+export async function siteList(page) {
+  return newDocumentAfter(frontPageFrame(page), '/loglist.html',
+    () => pane(page, 'webFrontpage').click('a[href="<$openlog$>"]'));
+}
+
+export async function openSite(page, name) {
+  const list = await siteList(page);
+  await list.click(`a.site:has-text("${name}")`);
+}
+
+// The settings screen, reached from the editor; its category frame comes with later work.
+export async function openSettings(page) {
+  await pane(page, 'webContent').click('a[href="<$setup$>"]');
+  const setup = await shown(page, 'webSetup', '/setup.html');
+  await answer(page, notAvailable);
+  return setup;
+}
+
+// Opens a protected site, typing `password` when it is asked for.
+export async function openWithPassword(page, name, password) {
+  await openSite(page, name);
+  await waitForModal(page, 'Please enter your password.');
+  // What is typed there is never shown.
+  assert.equal(await page.getAttribute('#modal input', 'type'), 'password');
+  await page.fill('#modal input', password);
+  await answerModal(page, 'OK');
+}
+
+// Ends the editor and starts it again on the same app folder, in a new tab.
+export async function restartEditor(browser, editor, page) {
+  await page.close();
+  editor.process.kill('SIGTERM');
+  await editor.exited;
+  const again = await startEditor(['--offline'], { dataDir: editor.dataDir });
+  return { editor: again, page: await openEditor(browser, again) };
+}
+
+export const passwordDialog = '[data-form="frmPassword"]';
+
+// Types into the shown password dialog and presses its set button.
+export async function submitPassword(page, password, confirm = password) {
+  await page.waitForSelector(`${passwordDialog}:not([hidden])`);
+  await page.fill(`${passwordDialog} [data-control="txtNewPass"]`, password);
+  await page.fill(`${passwordDialog} [data-control="txtNewPassConfirm"]`, confirm);
+  await page.click(`${passwordDialog} [data-control="cmdSetPassword"]`);
 }

@@ -11,14 +11,20 @@ namespace {
 
 using namespace std::chrono_literals;
 
-HttpResponse getAndWait(EventLoop& loop, HttpClient& client, const std::string& url) {
+// Starts a request with `start(completion)` and pumps the loop until it completes.
+template <typename Start>
+HttpResponse waitFor(EventLoop& loop, Start start) {
     std::optional<HttpResponse> got;
-    client.get(url, [&](const HttpResponse& r) {
+    start([&](const HttpResponse& r) {
         EXPECT_TRUE(loop.isLoopThread()); // completions arrive on the loop's thread
         got = r;
     });
     EXPECT_TRUE(loop.runUntil([&] { return got.has_value(); }, 20s));
     return got.value_or(HttpResponse{});
+}
+
+HttpResponse getAndWait(EventLoop& loop, HttpClient& client, const std::string& url) {
+    return waitFor(loop, [&](auto done) { client.get(url, done); });
 }
 
 TEST(HttpClient, AnswersOfAnyStatusCompleteAndNoServerIsAnError) {
@@ -46,19 +52,16 @@ TEST(HttpClient, PostFileSendsTheExactMultipartBodyOrNothingWithoutTheFile) {
     files::writeFileAtomic(dir / "highlights.xml", content);
     EventLoop loop;
     HttpClient client(loop);
-    std::optional<HttpResponse> got;
-    client.postFile(service.url() + "/highlight_xml_to_db.php", "userfile", "/no/such/file.xml",
-                    [&](const HttpResponse& r) { got = r; });
-    ASSERT_TRUE(loop.runUntil([&] { return got.has_value(); }, 20s));
-    EXPECT_FALSE(got->completed);
-    EXPECT_NE(got->error.find("/no/such/file.xml"), std::string::npos);
+    auto post = [&](const std::filesystem::path& file) {
+        return waitFor(loop, [&](auto done) {
+            client.postFile(service.url() + "/highlight_xml_to_db.php", "userfile", file, done);
+        });
+    };
+    HttpResponse missing = post("/no/such/file.xml");
+    EXPECT_FALSE(missing.completed);
+    EXPECT_NE(missing.error.find("/no/such/file.xml"), std::string::npos);
     EXPECT_TRUE(service.requests().empty());
-
-    got.reset();
-    client.postFile(service.url() + "/highlight_xml_to_db.php", "userfile", dir / "highlights.xml",
-                    [&](const HttpResponse& r) { got = r; });
-    ASSERT_TRUE(loop.runUntil([&] { return got.has_value(); }, 20s));
-    EXPECT_TRUE(got->ok());
+    EXPECT_TRUE(post(dir / "highlights.xml").ok());
     auto requests = service.requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0]["method"], "POST");

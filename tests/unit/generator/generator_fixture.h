@@ -42,12 +42,10 @@ public:
 
     // A published post on `date` (newer dates sort first). Returns its postID.
     std::int32_t addPost(std::int32_t logId, const std::string& title, const std::string& date,
-                         const std::string& time = "12:00:00", platform::Value categoryId = {},
-                         bool highlighted = false, int publishPage = 1) {
+                         const std::string& time = "12:00:00", platform::Value categoryId = {}) {
         db.execute("INSERT INTO VellumitePosts (LogID, posttitle, postbyline, posttext, postdate, "
-                   "posttime, PublishPage, boolDisplayInViewRecent, categoryID) "
-                   "VALUES (?, ?, 'by', 'body', ?, ?, ?, ?, ?)",
-                   {logId, title, date, time, publishPage, highlighted, categoryId});
+                   "posttime, PublishPage, categoryID) VALUES (?, ?, 'by', 'body', ?, ?, 1, ?)",
+                   {logId, title, date, time, categoryId});
         return static_cast<std::int32_t>(
             *db.scalar("SELECT max(postID) FROM VellumitePosts").integer());
     }
