@@ -45,7 +45,7 @@ protected:
     FakeHost host;
 };
 
-TEST_F(Startup, OfflineStartShowsTheFrontPageAndShutdownUndoesIt) {
+TEST_F(Startup, OfflineStartShowsTheFrontPageAndTheWelcomeNoteAndShutdownUndoesIt) {
     auto app = makeApp(false, "http://127.0.0.1:1");
     app->postListPage = 7;
     host.form("frmPublish");
@@ -59,6 +59,16 @@ TEST_F(Startup, OfflineStartShowsTheFrontPageAndShutdownUndoesIt) {
     EXPECT_EQ(host.location({"webFrontpage", {}}), html("template-frontpage.html").string());
     EXPECT_EQ(host.findForm("frmPublish"), nullptr);
     EXPECT_TRUE(host.messages.empty());
+
+    // The welcome note follows the front page, and only while the sample site exists.
+    host.firePageComplete("webFrontpage", html("template-frontpage.html").string());
+    EXPECT_TRUE(navigated({"webFrontpage", {1}}, html("tooltips/welcome.html")));
+    host.navigations.clear();
+    host.firePageComplete("webFrontpage", html("newlog.html").string()); // not the front page
+    EXPECT_TRUE(host.navigations.empty());
+    app->db().execute("DELETE FROM VellumiteLog WHERE LogTitle=?", {"Welcome to Vellumite"});
+    host.firePageComplete("webFrontpage", html("template-frontpage.html").string());
+    EXPECT_TRUE(host.navigations.empty());
 
     host.form("frmImage").show();
     shell.shutdown();
@@ -111,22 +121,6 @@ TEST_F(Startup, AFailedFetchChangesNothingAndSaysNothing) {
     for (const auto& [path, address] : host.navigations)
         EXPECT_TRUE(path.frames.empty()) << address;
     EXPECT_TRUE(host.messages.empty());
-}
-
-TEST_F(Startup, WelcomeNoteOnlyWhileTheSampleSiteExists) {
-    auto app = makeApp(false, "http://127.0.0.1:1");
-    Shell shell(*app, notAvailableHandlers());
-    shell.start();
-    host.firePageComplete("webFrontpage", html("template-frontpage.html").string());
-    EXPECT_TRUE(navigated({"webFrontpage", {1}}, html("tooltips/welcome.html")));
-
-    host.navigations.clear();
-    host.firePageComplete("webFrontpage", html("newlog.html").string()); // not the front page
-    EXPECT_TRUE(host.navigations.empty());
-
-    app->db().execute("DELETE FROM VellumiteLog WHERE LogTitle=?", {"Welcome to Vellumite"});
-    host.firePageComplete("webFrontpage", html("template-frontpage.html").string());
-    EXPECT_TRUE(host.navigations.empty());
 }
 
 TEST_F(Startup, UnopenableDatabaseIsReportedAndTheFrontPageStillShows) {
