@@ -6,19 +6,9 @@
 using namespace vellumite;
 using generator_tests::kProbeTemplate;
 using generator_tests::lineAfter;
+using generator_tests::namesOf;
 using generator_tests::SiteFixture;
 using generator_tests::titlesOn;
-
-namespace {
-
-std::vector<std::string> namesOf(const GeneratedFiles& files) {
-    std::vector<std::string> names;
-    for (const auto& f : files)
-        names.push_back(f.name);
-    return names;
-}
-
-} // namespace
 
 TEST(CategoryPages, ExactlyPPostsEndWithAnEmptyTrailingPage) {
     SiteFixture f;

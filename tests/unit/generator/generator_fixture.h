@@ -99,6 +99,13 @@ inline std::string lineAfter(const std::string& page, const std::string& prefix)
     return page.substr(at, page.find('\n', at) - at);
 }
 
+inline std::vector<std::string> namesOf(const vellumite::GeneratedFiles& files) {
+    std::vector<std::string> names;
+    for (const auto& f : files)
+        names.push_back(f.name);
+    return names;
+}
+
 // The post titles of the page's blocks, in order, as "p1 p2 ...".
 inline std::string titlesOn(const std::string& page) {
     std::string titles;

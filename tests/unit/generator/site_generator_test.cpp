@@ -159,11 +159,8 @@ TEST(Preview, WritesMainItemAndCategoryPagesInOrder) {
     auto a = f.addCategory(site, "A");
     auto b = f.addCategory(site, "B");
     f.addPosts(site, 3, a);
-    auto files = generatePreview(f.db, site, f.options());
-    std::vector<std::string> names;
-    for (const auto& file : files)
-        names.push_back(file.name);
     std::string ca = "cat" + std::to_string(a), cb = "cat" + std::to_string(b);
-    EXPECT_EQ(names, (std::vector<std::string>{"index.html", "item1.html", "item2.html",
-                                               ca + "-1.html", ca + "-2.html", cb + "-1.html"}));
+    EXPECT_EQ(generator_tests::namesOf(generatePreview(f.db, site, f.options())),
+              (std::vector<std::string>{"index.html", "item1.html", "item2.html", ca + "-1.html",
+                                        ca + "-2.html", cb + "-1.html"}));
 }
