@@ -57,11 +57,6 @@ void ScriptedFtpServer::join() {
         m_thread.join();
 }
 
-std::vector<std::string> ScriptedFtpServer::commands() const {
-    std::lock_guard lock(m_mutex);
-    return m_commands;
-}
-
 void ScriptedFtpServer::run(const Script& script) {
     Session session;
     session.m_server = this;
@@ -97,7 +92,6 @@ std::string ScriptedFtpServer::Session::command(int timeoutMs) {
             return {};
     std::string line = m_pending.substr(0, end);
     m_pending.erase(0, end + 2);
-    std::lock_guard lock(m_server->m_mutex);
     m_server->m_commands.push_back(line);
     return line;
 }
@@ -118,20 +112,17 @@ bool ScriptedFtpServer::Session::clientClosed(int timeoutMs) {
     return got < 0;
 }
 
-int ScriptedFtpServer::Session::listenData() {
+void ScriptedFtpServer::Session::openPassive(const std::string& host) {
+    answer("200 Type set");
+    command();
     closeFd(m_dataListener);
     int port = 0;
     m_dataListener = loopbackSocket(port, true);
-    return port;
-}
-
-bool ScriptedFtpServer::Session::acceptData(int timeoutMs) {
-    pollfd p{m_dataListener, POLLIN, 0};
-    if (::poll(&p, 1, timeoutMs) <= 0)
-        return false;
+    reply("227 Entering Passive Mode (" + host + "," + std::to_string(port / 256) + "," +
+          std::to_string(port % 256) + ")");
     closeFd(m_data);
-    m_data = ::accept4(m_dataListener, nullptr, nullptr, SOCK_CLOEXEC);
-    return m_data >= 0;
+    if (readable(m_dataListener, Clock::now() + std::chrono::seconds(5), m_server->m_stop))
+        m_data = ::accept4(m_dataListener, nullptr, nullptr, SOCK_CLOEXEC);
 }
 
 void ScriptedFtpServer::Session::sendData(const std::string& bytes) {

@@ -3,7 +3,6 @@
 
 #include <atomic>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,10 +29,9 @@ public:
         // True when the client closed the control connection within `timeoutMs`.
         bool clientClosed(int timeoutMs = 5000);
 
-        // A passive data connection: a listener on 127.0.0.1 (its port returned), then the
-        // client's connection to it.
-        int listenData();
-        bool acceptData(int timeoutMs = 5000);
+        // Answers TYPE and PASV, naming `host` ("h1,h2,h3,h4") and a listener on 127.0.0.1,
+        // then takes the client's data connection.
+        void openPassive(const std::string& host = "127,0,0,1");
         void sendData(const std::string& bytes);
         void closeData();
 
@@ -56,9 +54,9 @@ public:
     ScriptedFtpServer& operator=(const ScriptedFtpServer&) = delete;
 
     int port() const { return m_port; }
-    std::vector<std::string> commands() const;
-    // Waits for the script to end.
+    // Waits for the script to end; only then are the commands complete.
     void join();
+    const std::vector<std::string>& commands() const { return m_commands; }
 
 private:
     void run(const Script& script);
@@ -66,7 +64,6 @@ private:
     int m_listener = -1;
     int m_port = 0;
     std::atomic<bool> m_stop = false;
-    mutable std::mutex m_mutex;
     std::vector<std::string> m_commands;
     std::thread m_thread;
 };

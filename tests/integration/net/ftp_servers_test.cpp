@@ -22,11 +22,14 @@ using Kind = FtpServer::Kind;
 struct Setup {
     Kind server;
     bool passive;
+    const char* name;
 };
-
+const Setup kPyPassive{Kind::PyFtpdLib, true, "pyftpdlib_passive"},
+    kPyActive{Kind::PyFtpdLib, false, "pyftpdlib_active"},
+    kVsPassive{Kind::Vsftpd, true, "vsftpd_passive"},
+    kVsActive{Kind::Vsftpd, false, "vsftpd_active"};
 std::string name(const ::testing::TestParamInfo<Setup>& info) {
-    return std::string(info.param.server == Kind::PyFtpdLib ? "pyftpdlib" : "vsftpd") +
-           (info.param.passive ? "_passive" : "_active");
+    return info.param.name;
 }
 
 std::string pattern(std::size_t size, unsigned seed) {
@@ -171,10 +174,7 @@ TEST_P(RealServerTest, TransfersAreByteExactAndResume) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, RealServerTest,
-                         ::testing::Values(Setup{Kind::PyFtpdLib, true},
-                                           Setup{Kind::PyFtpdLib, false}, Setup{Kind::Vsftpd, true},
-                                           Setup{Kind::Vsftpd, false}),
-                         name);
+                         ::testing::Values(kPyPassive, kPyActive, kVsPassive, kVsActive), name);
 
 // 50 MB each way: one server in each mode, to keep the suite quick.
 class LargeTransferTest : public RealServerTest {};
@@ -184,9 +184,7 @@ TEST_P(LargeTransferTest, FiftyMegabytesRoundTrip) {
     roundTrip(pattern(50 * 1024 * 1024, 4), "large.bin");
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, LargeTransferTest,
-                         ::testing::Values(Setup{Kind::PyFtpdLib, true},
-                                           Setup{Kind::Vsftpd, false}),
+INSTANTIATE_TEST_SUITE_P(Servers, LargeTransferTest, ::testing::Values(kPyPassive, kVsActive),
                          name);
 
 } // namespace

@@ -233,37 +233,32 @@ TEST_F(SocketTest, ValuesGoOutAndComeBackByTypeInMachineOrder) {
     EXPECT_EQ(client.GetData(), "");
 }
 
-TEST_F(SocketTest, StaleResolutionResultIsIgnored) {
-    RawListener second;
-    client.Connect("localhost", listener.port);
+TEST_F(SocketTest, ClosedOrSupersededConnectsLeaveNoTrace) {
+    RawListener first, second;
+    client.Connect("localhost", first.port);
     EXPECT_EQ(client.State(), SocketState::ResolvingHost);
+    client.CloseSocket();
+    client.Connect("127.0.0.1", listener.port);
+    ASSERT_EQ(client.State(), SocketState::Connecting);
+    client.CloseSocket();
+    EXPECT_EQ(client.State(), SocketState::Closed);
+    EXPECT_EQ(client.SocketHandle(), -1);
+    settle(300ms);
+    EXPECT_TRUE(r.events.empty());
+    EXPECT_FALSE(first.pending()) << "the closed lookup's result is not acted on";
+
+    client.Connect("localhost", first.port);
     client.Connect("localhost", second.port); // supersedes the first lookup
     ASSERT_TRUE(pumpUntil([&] { return r.saw("connect") || r.saw("error"); }));
     settle(200ms);
     EXPECT_EQ(r.events, std::vector<std::string>{"connect"});
     EXPECT_EQ(client.RemotePort(), second.port);
     EXPECT_EQ(client.RemoteHostIP(), "127.0.0.1");
-    EXPECT_FALSE(listener.pending());
+    EXPECT_FALSE(first.pending());
     EXPECT_TRUE(second.pending());
 }
 
-TEST_F(SocketTest, CloseWhileResolvingOrConnectingGivesClosedWithoutEvents) {
-    client.Connect("localhost", listener.port);
-    EXPECT_EQ(client.State(), SocketState::ResolvingHost);
-    client.CloseSocket();
-    settle(300ms);
-    EXPECT_FALSE(listener.pending()) << "the lookup's result is not acted on";
-
-    client.Connect("127.0.0.1", listener.port);
-    ASSERT_EQ(client.State(), SocketState::Connecting);
-    client.CloseSocket();
-    EXPECT_EQ(client.State(), SocketState::Closed);
-    EXPECT_EQ(client.SocketHandle(), -1);
-    settle(100ms);
-    EXPECT_TRUE(r.events.empty());
-}
-
-TEST_F(SocketTest, ConnectErrorsLeaveTheObjectReusable) {
+TEST_F(SocketTest, ConnectErrorsLeaveTheObjectReusableAndAResetDestroysIt) {
     const std::tuple<std::string, int, std::string> cases[] = {
         {"no-such-host.invalid", 21, "11001 Host not found."},
         {"127.0.0.1", testing_support::freeLoopbackPort(), "10061 Connection refused."},
@@ -278,6 +273,18 @@ TEST_F(SocketTest, ConnectErrorsLeaveTheObjectReusable) {
     }
     ASSERT_TRUE(connectPeer());
     EXPECT_EQ(client.State(), SocketState::Connected);
+
+    r.events.clear();
+    client.SendData(std::string("unread"));
+    ASSERT_TRUE(pumpUntil([&] { return r.sendCompletes() == 1; }));
+    linger hard{1, 0};
+    ::setsockopt(peer, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    ::close(peer); // unread data plus linger 0: a reset
+    peer = -1;
+    ASSERT_TRUE(pumpUntil([&] { return r.saw("error") || r.saw("close"); }));
+    EXPECT_EQ(r.error, "10054 Connection reset by peer.");
+    EXPECT_EQ(client.State(), SocketState::Error);
+    EXPECT_EQ(client.SocketHandle(), -1);
 }
 
 TEST_F(SocketTest, ListenAcceptAndConnectionsNobodyAccepts) {
@@ -297,7 +304,6 @@ TEST_F(SocketTest, ListenAcceptAndConnectionsNobodyAccepts) {
     ASSERT_TRUE(pumpUntil([&] { return r.saw("connect") && requests == 1; }));
     EXPECT_EQ(accepted.State(), SocketState::Connected);
     EXPECT_EQ(accepted.RemotePort(), client.LocalPort());
-    EXPECT_EQ(accepted.LocalPort(), server.LocalPort());
     client.SendData(std::string("ping"));
     ASSERT_TRUE(pumpUntil([&] { return ra.received == "ping"; }));
     accepted.SendData(std::string("pong"));
@@ -311,27 +317,11 @@ TEST_F(SocketTest, ListenAcceptAndConnectionsNobodyAccepts) {
     ASSERT_TRUE(pumpUntil([&] { return r.saw("close"); }));
     EXPECT_EQ(client.State(), SocketState::Closed);
 
-    CSocket unwanted(loop);
-    Recorder ru;
-    ru.attach(unwanted);
-    unwanted.Connect("127.0.0.1", server.LocalPort());
-    ASSERT_TRUE(pumpUntil([&] { return ru.saw("close"); })) << "closed when nobody accepts";
+    r.events.clear();
+    client.Connect("127.0.0.1", server.LocalPort());
+    ASSERT_TRUE(pumpUntil([&] { return r.saw("close"); })) << "closed when nobody accepts";
     EXPECT_EQ(requests, 2);
     EXPECT_EQ(server.State(), SocketState::Listening);
-}
-
-TEST_F(SocketTest, PeerResetGivesOnErrorAndDestroysTheSocket) {
-    ASSERT_TRUE(connectPeer());
-    client.SendData(std::string("unread"));
-    ASSERT_TRUE(pumpUntil([&] { return r.sendCompletes() == 1; }));
-    linger hard{1, 0};
-    ::setsockopt(peer, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-    ::close(peer); // unread data plus linger 0: a reset
-    peer = -1;
-    ASSERT_TRUE(pumpUntil([&] { return r.saw("error") || r.saw("close"); }));
-    EXPECT_EQ(r.error, "10054 Connection reset by peer.");
-    EXPECT_EQ(client.State(), SocketState::Error);
-    EXPECT_EQ(client.SocketHandle(), -1);
 }
 
 TEST_F(SocketTest, HandlerMayDestroyItsSocket) {

@@ -1,6 +1,6 @@
 // CTimeout: periodic time-outs on the loop, restarted by Reset.
-#include "net/numbered_error.h"
 #include "net/timeout.h"
+#include "support/raises.h"
 
 #include <gtest/gtest.h>
 #include <vector>
@@ -45,18 +45,9 @@ TEST(CTimeout, FiresEveryIntervalAfterTheLastResetUntilStopped) {
 
 TEST(CTimeout, CreatingOffTheLoopThreadRaises17001) {
     platform::EventLoop loop;
-    std::optional<NumberedError> error;
-    std::thread([&] {
-        try {
-            CTimeout timeout(loop);
-        } catch (const NumberedError& e) {
-            error = e;
-        }
-    }).join();
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->number(), 17001);
-    EXPECT_EQ(error->description(), "Cannot create the timer window.");
-    EXPECT_EQ(error->source(), "MTimeOutSupport.CreateTimer");
+    std::string error;
+    std::thread([&] { error = testing_support::raised([&] { CTimeout timeout(loop); }); }).join();
+    EXPECT_EQ(error, "17001 Cannot create the timer window. [MTimeOutSupport.CreateTimer]");
 }
 
 } // namespace
