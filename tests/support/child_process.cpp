@@ -44,4 +44,12 @@ Child startChild(const std::vector<std::string>& args, const std::vector<std::st
     return child;
 }
 
+std::string readLine(const Child& child) {
+    std::string line;
+    char c;
+    while (::read(child.output, &c, 1) == 1 && c != '\n')
+        line += c;
+    return line;
+}
+
 } // namespace testing_support

@@ -17,4 +17,8 @@ struct Child {
 Child startChild(const std::vector<std::string>& args,
                  const std::vector<std::string>& extraEnv = {}, bool withStderr = false);
 
+// The child's next line of output without its line feed (what it printed before exiting, when
+// it ends first): helpers announce their port that way.
+std::string readLine(const Child& child);
+
 } // namespace testing_support

@@ -18,10 +18,7 @@ FakeService::FakeService(const std::vector<std::string>& options) {
     Child child = startChild(args);
     m_pid = child.pid;
     m_out = child.output;
-    std::string line;
-    char c;
-    while (::read(m_out, &c, 1) == 1 && c != '\n')
-        line += c;
+    const std::string line = readLine(child);
     if (line.rfind("PORT ", 0) != 0)
         throw std::runtime_error("the fake service did not start: " + line);
     m_url = "http://127.0.0.1:" + line.substr(5);

@@ -90,10 +90,7 @@ FtpServer::FtpServer(Kind kind, const fs::path& work) : m_kind(kind), m_root(wor
         Child child = startChild(args);
         m_pid = child.pid;
         m_output = child.output;
-        std::string line;
-        char c;
-        while (::read(m_output, &c, 1) == 1 && c != '\n')
-            line += c;
+        const std::string line = readLine(child);
         m_port = std::atoi(line.c_str());
         if (m_port <= 0)
             throw std::runtime_error("pyftpdlib did not start: " + line);
