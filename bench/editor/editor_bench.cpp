@@ -11,7 +11,7 @@
 #include "platform/files.h"
 #include "platform/memory.h"
 #include "platform/text.h"
-#include "shell/app_folder.h"
+#include "store/app_folder.h"
 #include "store/databases.h"
 #include "store/readers.h"
 

@@ -5,7 +5,7 @@
 #include "platform/database.h"
 #include "platform/memory.h"
 #include "platform/numbers.h"
-#include "shell/app_folder.h"
+#include "store/app_folder.h"
 #include "shell/editor.h"
 #include "store/readers.h"
 

@@ -2,7 +2,7 @@
 #include "net/ftp_client.h"
 
 #include "net/ftp_reply.h"
-#include "net/numbered_error.h"
+#include "platform/error.h"
 #include "net/socket_support.h"
 
 #include <algorithm>
@@ -63,8 +63,8 @@ bool unsafeInCommand(const std::string& text) {
     return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
 }
 
-NumberedError invalidArgument(const std::string& method) {
-    return NumberedError(5, "Invalid procedure call or argument", "CFtpClient." + method);
+platform::NumberedError invalidArgument(const std::string& method) {
+    return platform::NumberedError(5, "Invalid procedure call or argument", "CFtpClient." + method);
 }
 
 void requireName(const char* method, const std::string& name) {
@@ -84,10 +84,10 @@ template <class F>
 void routine(const char* name, F&& body) {
     try {
         body();
-    } catch (const NumberedError& e) {
+    } catch (const platform::NumberedError& e) {
         if (e.description().rfind("CFtpClient.", 0) == 0)
             throw;
-        throw NumberedError(e.number(),
+        throw platform::NumberedError(e.number(),
                             std::string("CFtpClient.") + name + " failed: " + e.description(),
                             e.source());
     }
@@ -116,7 +116,7 @@ void routine(const char* name, F&& body) {
     default:
         number = 57; // Device I/O error
     }
-    throw NumberedError(
+    throw platform::NumberedError(
         number, std::string("cannot ") + verb + " " + path + ": " + std::strerror(error), source);
 }
 
@@ -247,7 +247,7 @@ CFtpClient::CFtpClient(platform::EventLoop& loop)
         const FtpOperation operation = m_operation;
         try {
             CloseControlConnection();
-        } catch (const NumberedError&) {
+        } catch (const platform::NumberedError&) {
             // The socket is already gone; the error to report is the one that came in.
         }
         failOperation({number, description, "CFtpClient.m_objControlSocket_OnError"}, operation);
@@ -282,13 +282,13 @@ CFtpClient::~CFtpClient() = default;
 
 void CFtpClient::setRemotePort(std::int32_t port) {
     if (port < 1 || port > 65535)
-        throw NumberedError(380, "Invalid property value.", "CFtpClient.RemotePort");
+        throw platform::NumberedError(380, "Invalid property value.", "CFtpClient.RemotePort");
     m_remotePort = port;
 }
 
 void CFtpClient::setSendBufferLenght(std::int32_t length) {
     if (length < 512 || length > 8192)
-        throw NumberedError(380, "Invalid property value.", "CFtpClient.SendBufferLenght");
+        throw platform::NumberedError(380, "Invalid property value.", "CFtpClient.SendBufferLenght");
     m_sendBufferLenght = length;
 }
 
@@ -315,7 +315,7 @@ void CFtpClient::setState(FtpState state) {
 
 void CFtpClient::requireIdle(const char* method) const {
     if (m_operation != FtpOperation::None)
-        throw NumberedError(16007,
+        throw platform::NumberedError(16007,
                             std::string("Cannot execute the ") + method +
                                 " method. Waiting fot the server response on the previous command.",
                             std::string("CFtpClient.") + method);
@@ -396,7 +396,7 @@ void CFtpClient::closeAfterFailure(FtpOperation operation, bool closeControl) {
         }
         if (closeControl)
             CloseControlConnection();
-    } catch (const NumberedError&) {
+    } catch (const platform::NumberedError&) {
         // Clean-up after a failure; the failure itself is what gets reported.
     }
 }
@@ -416,7 +416,7 @@ void CFtpClient::failOperation(const CFtpError& error, FtpOperation operation) {
 void CFtpClient::guarded(const char* routineName, const std::function<void()>& body) {
     try {
         body();
-    } catch (const NumberedError& e) {
+    } catch (const platform::NumberedError& e) {
         failOperation({e.number(), e.description(), e.source()}, m_operation);
     } catch (const std::exception& e) {
         failOperation({51, std::string("CFtpClient.") + routineName + " failed: " + e.what(),
@@ -429,7 +429,7 @@ void CFtpClient::guarded(const char* routineName, const std::function<void()>& b
 
 void CFtpClient::Connect() {
     if (m_ftpServer.empty())
-        throw NumberedError(380, "Invalid property value.", "CFtpClient.Connect");
+        throw platform::NumberedError(380, "Invalid property value.", "CFtpClient.Connect");
     if (unsafeInCommand(m_ftpServer) || unsafeInCommand(m_userName) || unsafeInCommand(m_password))
         throw invalidArgument("Connect");
     if (m_userName.empty()) {
@@ -448,7 +448,7 @@ void CFtpClient::Connect() {
     setState(FtpState::Connecting);
     try {
         m_objControlSocket.Connect(m_ftpServer, m_remotePort);
-    } catch (const NumberedError&) {
+    } catch (const platform::NumberedError&) {
         m_objTimeOut.StopTimer();
         m_operation = FtpOperation::None;
         setState(FtpState::NotConnected);
@@ -564,7 +564,7 @@ void CFtpClient::CancelAsyncMethod() {
 
 void CFtpClient::SendFtpCommand(const std::string& verb, const std::string& argument) {
     if (m_objControlSocket.State() != SocketState::Connected)
-        throw NumberedError(16008, "The connection is not established.",
+        throw platform::NumberedError(16008, "The connection is not established.",
                             "CFtpClient.SendFtpCommand");
     if (unsafeInCommand(verb) || unsafeInCommand(argument))
         throw invalidArgument("SendFtpCommand");
@@ -823,7 +823,7 @@ void CFtpClient::SendPORTCommand() {
             m_objDataSocket.Bind(port, localIP);
             m_objDataSocket.Listen();
             break;
-        } catch (const NumberedError& e) {
+        } catch (const platform::NumberedError& e) {
             if (attempt == kPortAttempts)
                 routine("SendPORTCommand", [&] { throw e; });
         }
@@ -840,7 +840,7 @@ void CFtpClient::EstablishPasvDataConnection(const std::string& replyText) {
     const std::size_t open = replyText.find('(');
     const std::size_t close = open == std::string::npos ? open : replyText.find(')', open);
     if (close == std::string::npos)
-        throw NumberedError(16003,
+        throw platform::NumberedError(16003,
                             "Cannot open the data connection: the passive mode reply names no "
                             "address.",
                             "CFtpClient.EstablishPasvDataConnection");
@@ -860,7 +860,7 @@ void CFtpClient::EstablishPasvDataConnection(const std::string& replyText) {
         at = comma + 1;
     }
     if (fields.size() != 6 || std::find(fields.begin(), fields.end(), -1) != fields.end())
-        throw NumberedError(16003,
+        throw platform::NumberedError(16003,
                             "Cannot open the data connection: the passive mode reply names no "
                             "usable address.",
                             "CFtpClient.EstablishPasvDataConnection");

@@ -68,7 +68,7 @@ enum class FtpOperation : std::int32_t {
 
 const char* to_string(FtpState state);
 
-// Methods raise NumberedError to the caller (380, 5, 16007, 16008 and the errors of the layers
+// Methods raise platform::NumberedError to the caller (380, 5, 16007, 16008 and the errors of the layers
 // below); asynchronous failures arrive as completion events with arStatusError and the details
 // in LastFtpError. Handlers may call the client's methods, but must not destroy it.
 class CFtpClient {

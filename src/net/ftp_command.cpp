@@ -2,7 +2,7 @@
 #include "net/ftp_command.h"
 
 #include "net/ftp_client.h"
-#include "net/numbered_error.h"
+#include "platform/error.h"
 #include "platform/numbers.h"
 
 #include <chrono>
@@ -69,7 +69,7 @@ public:
         m_status.reset();
         try {
             start();
-        } catch (const NumberedError& e) {
+        } catch (const platform::NumberedError& e) {
             throw CommandError{e.number(), e.description()};
         }
         m_loop.runUntil([&] { return m_status.has_value(); });
@@ -209,7 +209,7 @@ int runFtpCommand(const std::string& action, const FtpUrl& url, const std::strin
             client.setRemotePort(url.port);
             client.setUserName(url.user);
             client.setPassword(url.password);
-        } catch (const NumberedError& e) {
+        } catch (const platform::NumberedError& e) {
             throw CommandError{e.number(), e.description()};
         }
         session.run([&] { client.Connect(); });

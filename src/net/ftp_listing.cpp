@@ -1,7 +1,7 @@
 // The LIST parser: fixed columns for MS-DOS style lines, the month name as anchor for UNIX ones.
 #include "net/ftp_listing.h"
 
-#include "net/numbered_error.h"
+#include "platform/error.h"
 
 #include <algorithm>
 #include <array>
@@ -18,7 +18,7 @@ constexpr std::array<std::string_view, 12> kMonths = {"jan", "feb", "mar", "apr"
                                                       "jul", "aug", "sep", "oct", "nov", "dec"};
 
 [[noreturn]] void typeMismatch() {
-    throw NumberedError(13, "Type mismatch", "CFtpClient.ParseListing");
+    throw platform::NumberedError(13, "Type mismatch", "CFtpClient.ParseListing");
 }
 
 std::string lower(std::string_view text) {
@@ -177,7 +177,7 @@ std::string to_string(const FtpDateTime& when) {
 
 std::shared_ptr<CFtpFile> CFtpFiles::Add(std::shared_ptr<CFtpFile> item, const std::string& key) {
     if (!key.empty() && !m_keys.insert(key).second)
-        throw NumberedError(457,
+        throw platform::NumberedError(457,
                             "This key is already associated with an element of this collection",
                             "CFtpFiles.Add");
     m_items.push_back({key, item});
@@ -187,7 +187,7 @@ std::shared_ptr<CFtpFile> CFtpFiles::Add(std::shared_ptr<CFtpFile> item, const s
 std::size_t CFtpFiles::find(const Index& index) const {
     if (const auto* position = std::get_if<std::int32_t>(&index)) {
         if (*position < 1 || *position > Count())
-            throw NumberedError(9, "Subscript out of range", "CFtpFiles.Item");
+            throw platform::NumberedError(9, "Subscript out of range", "CFtpFiles.Item");
         return static_cast<std::size_t>(*position - 1);
     }
     const auto& key = std::get<std::string>(index);
@@ -195,7 +195,7 @@ std::size_t CFtpFiles::find(const Index& index) const {
         for (std::size_t i = 0; i < m_items.size(); ++i)
             if (m_items[i].key == key)
                 return i;
-    throw NumberedError(5, "Invalid procedure call or argument", "CFtpFiles.Item");
+    throw platform::NumberedError(5, "Invalid procedure call or argument", "CFtpFiles.Item");
 }
 
 std::shared_ptr<CFtpFile> CFtpFiles::Item(const Index& index) const {
@@ -306,7 +306,7 @@ std::shared_ptr<CFtpFiles> ParseListing(std::string_view text, const FtpDateTime
                 break;
             at = lf + 1;
         }
-    } catch (const NumberedError&) {
+    } catch (const platform::NumberedError&) {
         return nullptr;
     }
     return result;

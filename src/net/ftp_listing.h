@@ -75,11 +75,11 @@ std::shared_ptr<CFtpFiles> ParseListing(std::string_view text);
 // 1-based position of the month name that starts the date of a UNIX listing line; 0 for none.
 std::size_t GetDateStartPosition(std::string_view line);
 
-// Reads twelve characters such as "Mar 14 09:30" or "Mar 14  2003". Throws NumberedError 13
+// Reads twelve characters such as "Mar 14 09:30" or "Mar 14  2003". Throws platform::NumberedError 13
 // "Type mismatch" for text that is not a date.
 FtpDateTime ParseListingDate(std::string_view text, const FtpDateTime& today);
 
-// Reads an MS-DOS listing date such as "01-16-02 10:35AM". Throws NumberedError 13.
+// Reads an MS-DOS listing date such as "01-16-02 10:35AM". Throws platform::NumberedError 13.
 FtpDateTime ParseDosDate(std::string_view text);
 
 FtpDateTime localNow();

@@ -1,7 +1,7 @@
 // CSocket over non-blocking POSIX sockets: readiness from the loop becomes the socket events.
 #include "net/socket.h"
 
-#include "net/numbered_error.h"
+#include "platform/error.h"
 #include "net/socket_support.h"
 
 #include <algorithm>
@@ -30,7 +30,7 @@ void fire(const F& handler, Args&&... args) {
 }
 
 [[noreturn]] void raiseNumber(int number, const char* source) {
-    throw NumberedError(number, mss::GetErrorDescription(number), source);
+    throw platform::NumberedError(number, mss::GetErrorDescription(number), source);
 }
 
 [[noreturn]] void raiseErrno(const char* source) {
@@ -257,7 +257,7 @@ void CSocket::PostSocketEvent(int kind, int error) {
         long n = 0;
         try {
             n = RecvToBuffer();
-        } catch (const NumberedError& e) {
+        } catch (const platform::NumberedError& e) {
             PostSocketEvent(mss::FD_CLOSE, e.number());
             return;
         }
@@ -273,7 +273,7 @@ void CSocket::PostSocketEvent(int kind, int error) {
         if (m_sendOffset < m_sendBuffer.size()) {
             try {
                 SendBufferedData();
-            } catch (const NumberedError& e) {
+            } catch (const platform::NumberedError& e) {
                 failWith(e.number(), e.source());
             }
         } else if (m_sendCompletePending) {
@@ -326,7 +326,7 @@ void CSocket::handlePeerClose() {
         long n = 0;
         try {
             n = RecvToBuffer();
-        } catch (const NumberedError&) {
+        } catch (const platform::NumberedError&) {
             break;
         }
         if (n <= 0)
@@ -341,7 +341,7 @@ void CSocket::handlePeerClose() {
         if (m_sendOffset < m_sendBuffer.size()) {
             try {
                 SendBufferedData();
-            } catch (const NumberedError&) {
+            } catch (const platform::NumberedError&) {
                 // The peer is gone; what it did not take is lost with the connection.
             }
             if (!alive(token) || m_handle != handle)
@@ -350,7 +350,7 @@ void CSocket::handlePeerClose() {
     }
     try {
         DestroySocket();
-    } catch (const NumberedError&) {
+    } catch (const platform::NumberedError&) {
     }
     m_state = SocketState::Closed;
     fire(OnClose);
@@ -378,7 +378,7 @@ void CSocket::PostGetHostEvent(std::int32_t requestId, int error, const std::str
             startConnect(source);
         else if (m_sendOffset < m_sendBuffer.size() || m_sendCompletePending)
             SendBufferedData();
-    } catch (const NumberedError& e) {
+    } catch (const platform::NumberedError& e) {
         failWith(e.number(), source);
     }
 }
@@ -387,7 +387,7 @@ void CSocket::failWith(int number, const std::string& source) {
     m_state = SocketState::Error;
     try {
         DestroySocket();
-    } catch (const NumberedError&) {
+    } catch (const platform::NumberedError&) {
         // The socket is unusable either way; the error being reported is the one that counts.
     }
     raiseError(number, source);
@@ -421,7 +421,7 @@ void CSocket::Connect(std::optional<std::string> remoteHost,
     updateNotifications();
     try {
         m_requestId = mss::ResolveHost(m_remoteHost, *this);
-    } catch (const NumberedError&) {
+    } catch (const platform::NumberedError&) {
         DestroySocket();
         throw;
     }
@@ -573,7 +573,7 @@ void CSocket::SendData(const SocketData& data) {
 
 void CSocket::SendData(std::string_view bytes) {
     if (m_protocol == SocketProtocol::TCP && m_handle == -1)
-        throw NumberedError(mss::err::WrongProtocolOrState,
+        throw platform::NumberedError(mss::err::WrongProtocolOrState,
                             "Wrong protocol or connection state for the requested transaction "
                             "or request.",
                             "CSocket.SendData");

@@ -59,7 +59,7 @@ using SocketData =
 
 // Methods return at once; progress arrives through the event members, which are called from
 // the loop only, never from inside the method call that caused them. Methods raise
-// NumberedError with source "CSocket.<Member>". A handler may destroy the object.
+// platform::NumberedError with source "CSocket.<Member>". A handler may destroy the object.
 class CSocket {
 public:
     explicit CSocket(platform::EventLoop& loop);

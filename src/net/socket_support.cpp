@@ -1,7 +1,7 @@
 // The socket registry and dispatch on the event loop, resolution threads and error texts.
 #include "net/socket_support.h"
 
-#include "net/numbered_error.h"
+#include "platform/error.h"
 #include "net/socket.h"
 
 #include <arpa/inet.h>
@@ -141,7 +141,7 @@ std::int32_t InitWinsockService() {
 bool RegisterSocket(int handle, CSocket& socket) {
     platform::EventLoop& loop = socket.loop();
     if (!loop.isLoopThread())
-        throw NumberedError(err::Interrupted, "The operation was canceled.",
+        throw platform::NumberedError(err::Interrupted, "The operation was canceled.",
                             "MSocketSupport.RegisterSocket");
     auto& s = state();
     std::uint64_t serial = s.nextSerial++;
@@ -187,7 +187,7 @@ bool IsRegistered(int handle) {
 std::int32_t ResolveHost(const std::string& host, CSocket& socket) {
     platform::EventLoop& loop = socket.loop();
     if (!loop.isLoopThread())
-        throw NumberedError(err::Interrupted, "The operation was canceled.",
+        throw platform::NumberedError(err::Interrupted, "The operation was canceled.",
                             "MSocketSupport.ResolveHost");
     cancelRequestsOf(socket);
     auto& s = state();
@@ -204,7 +204,7 @@ std::int32_t ResolveHost(const std::string& host, CSocket& socket) {
         }).detach();
     } catch (const std::system_error& e) {
         int number = ErrorFromErrno(e.code().value());
-        throw NumberedError(number, GetErrorDescription(number), "MSocketSupport.ResolveHost");
+        throw platform::NumberedError(number, GetErrorDescription(number), "MSocketSupport.ResolveHost");
     }
     s.resolutions[requestId] = Resolution{&socket, std::move(pending)};
     return requestId;

@@ -10,7 +10,7 @@
 namespace vellumite {
 
 // TimeOut is raised every TimeOutValue seconds while the timer runs; stopping it is the
-// owner's business. Errors raise NumberedError (17001, 17002).
+// owner's business. Errors raise platform::NumberedError (17001, 17002).
 class CTimeout {
 public:
     // Raises 17001 "Cannot create the timer window." when not on the loop's thread.

@@ -1,6 +1,8 @@
 // Database and dynaset Recordset over SQLite: the record-set semantics the logic is written for.
 #pragma once
 
+#include "platform/error.h"
+
 #include <cstdint>
 #include <exception>
 #include <initializer_list>
@@ -52,19 +54,12 @@ private:
 };
 
 // An engine error: the number and description the logic reports ("error [n:description]").
-class DbError : public std::exception {
+// Shown to the user by its description alone, as the engine's messages always were.
+class DbError : public NumberedError {
 public:
     DbError(int number, std::string description, std::string source = "Database")
-        : m_number(number), m_description(std::move(description)), m_source(std::move(source)) {}
-    int number() const { return m_number; }
-    const std::string& description() const { return m_description; }
-    const std::string& source() const { return m_source; }
-    const char* what() const noexcept override { return m_description.c_str(); }
-
-private:
-    int m_number;
-    std::string m_description;
-    std::string m_source;
+        : NumberedError(number, std::move(description), std::move(source)) {}
+    const char* what() const noexcept override { return description().c_str(); }
 };
 
 // Error numbers the engine reports.

@@ -3,7 +3,7 @@
 
 #include "platform/browser_launch.h"
 #include "platform/web_host.h"
-#include "shell/app_folder.h"
+#include "store/app_folder.h"
 #include "shell/panes.h"
 #include "shell/startup.h"
 

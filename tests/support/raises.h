@@ -1,18 +1,18 @@
 // What a call raised, as the net classes' numbered errors read: for compact error checks.
 #pragma once
 
-#include "net/numbered_error.h"
+#include "platform/error.h"
 
 #include <functional>
 #include <string>
 
 namespace testing_support {
 
-// "number description [source]" of the NumberedError `call` raised, or "nothing raised".
+// "number description [source]" of the platform::NumberedError `call` raised, or "nothing raised".
 inline std::string raised(const std::function<void()>& call) {
     try {
         call();
-    } catch (const vellumite::NumberedError& e) {
+    } catch (const platform::NumberedError& e) {
         return std::to_string(e.number()) + " " + e.description() + " [" + e.source() + "]";
     }
     return "nothing raised";

@@ -1,6 +1,6 @@
 // Start-up and shutdown against a real app folder, real SQLite and the fake web service.
 #include "platform/files.h"
-#include "shell/app_folder.h"
+#include "store/app_folder.h"
 #include "shell/panes.h"
 #include "shell/startup.h"
 #include "support/fake_host.h"

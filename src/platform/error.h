@@ -1,12 +1,13 @@
-// The numbered error the net classes raise: a number, a fixed description and a "Class.Member"
-// source.
+// The one shape of error the program raises: a number, a fixed description and a source.
 #pragma once
 
 #include <exception>
 #include <string>
 
-namespace vellumite {
+namespace platform {
 
+// Errors are told apart by their type and number, never by their text. The source names the
+// class and member that raised it ("CSocket.Connect", "Database").
 class NumberedError : public std::exception {
 public:
     NumberedError(int number, std::string description, std::string source);
@@ -27,4 +28,4 @@ private:
 // "description (number)", the form errors are printed in.
 std::string to_string(const NumberedError& error);
 
-} // namespace vellumite
+} // namespace platform

@@ -1,5 +1,5 @@
 // Locating and filling the app folder.
-#include "shell/app_folder.h"
+#include "store/app_folder.h"
 
 #include "platform/database.h"
 #include "platform/files.h"

@@ -1,7 +1,7 @@
-// The numbered error the net classes raise.
-#include "net/numbered_error.h"
+// The one shape of error the program raises.
+#include "platform/error.h"
 
-namespace vellumite {
+namespace platform {
 
 NumberedError::NumberedError(int number, std::string description, std::string source)
     : m_number(number), m_description(std::move(description)), m_source(std::move(source)),
@@ -11,4 +11,4 @@ std::string to_string(const NumberedError& error) {
     return error.what();
 }
 
-} // namespace vellumite
+} // namespace platform

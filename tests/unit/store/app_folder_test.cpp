@@ -1,6 +1,6 @@
 #include "platform/database.h"
 #include "platform/files.h"
-#include "shell/app_folder.h"
+#include "store/app_folder.h"
 #include "store/databases.h"
 #include "support/site_database.h"
 #include "support/temp_dir.h"
