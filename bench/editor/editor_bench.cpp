@@ -3,9 +3,9 @@
 // statement names them (every row, every column) and then steps to the set.
 //
 //   bench_editor [POSTS] [RUNS]
+#include "core/fill_engine.h"
 #include "editor/content_edit.h"
 #include "editor/current_posts.h"
-#include "editor/fill_engine.h"
 #include "editor/post_entries.h"
 #include "editor/side_lists.h"
 #include "platform/files.h"

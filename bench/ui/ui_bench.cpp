@@ -1,10 +1,10 @@
 // Serves the editor's content pane with a list page rebuilt on every "<$shownext-N" click.
 // Prints "ADDRESS <url>" and runs until stdin closes. Driven by click.mjs (see README.md).
+#include "core/app_state.h"
+#include "core/page_commands.h"
+#include "core/panes.h"
 #include "platform/files.h"
 #include "platform/web_host.h"
-#include "shell/app_state.h"
-#include "shell/page_commands.h"
-#include "shell/panes.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -60,7 +60,7 @@ int main() {
     host.start();
 
     AppState app(loop, host, folder, Settings{});
-    CommandHandlers handlers = notAvailableHandlers();
+    CommandHandlers handlers;
     handlers.showPostSet = rebuildList;
     Dispatcher dispatcher(app, handlers);
     host.onBeforeNavigate(

@@ -1,4 +1,5 @@
 // The editor's entry point: parses the command line and runs one command.
+#include "app/run_editor.h"
 #include "generator/site_generator.h"
 #include "net/ftp_command.h"
 #include "platform/command_line.h"
@@ -6,7 +7,6 @@
 #include "platform/memory.h"
 #include "platform/numbers.h"
 #include "store/app_folder.h"
-#include "shell/editor.h"
 #include "store/readers.h"
 
 #include <cstdio>

@@ -1,13 +1,13 @@
 // Filling and showing the content edit page.
 #include "editor/content_edit.h"
 
+#include "core/fill_engine.h"
+#include "core/page_text.h"
+#include "core/panes.h"
+#include "core/post_dialogs.h"
 #include "editor/current_posts.h"
-#include "editor/dialogs.h"
-#include "editor/fill_engine.h"
-#include "editor/page_text.h"
 #include "editor/side_lists.h"
 #include "platform/text.h"
-#include "shell/panes.h"
 #include "store/readers.h"
 #include "store/site_rows.h"
 

@@ -2,7 +2,7 @@
 // an existing or a copied post.
 #pragma once
 
-#include "shell/app_state.h"
+#include "core/app_state.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
 // Planning and filling the current-posts page.
 #include "editor/current_posts.h"
 
-#include "editor/fill_engine.h"
+#include "core/fill_engine.h"
 #include "editor/post_entries.h"
 #include "platform/text.h"
 #include "store/readers.h"

@@ -1,7 +1,7 @@
 // The current-posts list: published posts in sets of ten, with its paging links.
 #pragma once
 
-#include "shell/app_state.h"
+#include "core/app_state.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,7 +1,7 @@
 // Filling the drafts page.
 #include "editor/drafts.h"
 
-#include "editor/fill_engine.h"
+#include "core/fill_engine.h"
 #include "editor/post_entries.h"
 #include "platform/text.h"
 

@@ -1,7 +1,7 @@
 // The drafts list: every draft of the open site, in publishing order.
 #pragma once
 
-#include "shell/app_state.h"
+#include "core/app_state.h"
 
 namespace vellumite {
 

@@ -27,10 +27,16 @@ void installEditorCommands(CommandHandlers& h) {
     h.postEdit = [](CommandContext& ctx) { subPostEdit(ctx.app, ctx.key); };
     h.saveDraftNew = [](CommandContext& ctx) { subSaveDraftNew(ctx.app); };
     h.draftEdit = [](CommandContext& ctx) { subSaveDraftEdit(ctx.app, ctx.key); };
-    h.deletePost = [](CommandContext& ctx) { subDeletePost(ctx.app, ctx.key); };
-    h.archDeletePost = [showArchives = h.showArchives](CommandContext& ctx) {
-        if (subDeletePost(ctx.app, ctx.key))
-            showArchives(ctx);
+    h.deletePost = [](CommandContext& ctx) {
+        if (subDeletePost(ctx.app, ctx.key) == DeletedPost::CurrentPostsShown)
+            ctx.handlers.buildArchiveMenu(ctx);
+    };
+    h.archDeletePost = [](CommandContext& ctx) {
+        const DeletedPost deleted = subDeletePost(ctx.app, ctx.key);
+        if (deleted == DeletedPost::CurrentPostsShown)
+            ctx.handlers.buildArchiveMenu(ctx);
+        if (deleted != DeletedPost::None)
+            ctx.handlers.showArchives(ctx);
     };
     h.showDrafts = [](CommandContext& ctx) {
         subBuildDrafts(ctx.app);

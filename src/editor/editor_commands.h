@@ -1,7 +1,7 @@
 // The page commands of the post editor and its lists, as the command tables call them.
 #pragma once
 
-#include "shell/page_commands.h"
+#include "core/page_commands.h"
 
 namespace vellumite {
 

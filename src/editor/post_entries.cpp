@@ -1,7 +1,7 @@
 // Filling a post list entry from a post row.
 #include "editor/post_entries.h"
 
-#include "editor/page_text.h"
+#include "core/page_text.h"
 #include "platform/text.h"
 #include "store/readers.h"
 #include "store/site_rows.h"

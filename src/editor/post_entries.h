@@ -1,8 +1,8 @@
 // Posts in the editor's lists: the order they are listed in and the entry each one gets.
 #pragma once
 
+#include "core/app_state.h"
 #include "platform/database.h"
-#include "shell/app_state.h"
 
 #include <string>
 #include <string_view>

@@ -1,15 +1,14 @@
 // Storing posts and drafts from the post form, and deleting posts.
 #include "editor/posts.h"
 
+#include "core/panes.h"
+#include "core/post_dialogs.h"
 #include "editor/content_edit.h"
 #include "editor/current_posts.h"
-#include "editor/dialogs.h"
 #include "editor/drafts.h"
 #include "editor/sections.h"
-#include "generator/archive_menu.h"
 #include "platform/date_time.h"
 #include "platform/text.h"
-#include "shell/panes.h"
 #include "store/readers.h"
 #include "store/site_rows.h"
 
@@ -199,10 +198,10 @@ void subSaveDraftEdit(AppState& app, std::int32_t postId) {
     showEditor(app);
 }
 
-bool subDeletePost(AppState& app, std::int32_t postId) {
+DeletedPost subDeletePost(AppState& app, std::int32_t postId) {
     if (app.host.msgBox("Are you sure you wish to delete this post?", "Delete post?",
                         platform::MsgButtons::YesNo) != platform::MsgResult::Yes)
-        return false;
+        return DeletedPost::None;
     platform::Database& db = app.db();
     auto post = db.openRecordset(
         "SELECT PublishPage FROM VellumitePosts WHERE LogID=? AND postID=?", {app.logId, postId});
@@ -211,13 +210,12 @@ bool subDeletePost(AppState& app, std::int32_t postId) {
     db.execute("DELETE FROM VellumitePosts WHERE LogID=? AND postID=?", {app.logId, postId});
     if (publishPage == 1) {
         subBuildCurrentPosts(app, 1);
-        buildArchiveMenu(db, app.logId, app.appFolder);
         subShowCurrentPosts(app);
-    } else {
-        subBuildDrafts(app);
-        subShowDrafts(app);
+        return DeletedPost::CurrentPostsShown;
     }
-    return true;
+    subBuildDrafts(app);
+    subShowDrafts(app);
+    return DeletedPost::DraftsShown;
 }
 
 } // namespace vellumite

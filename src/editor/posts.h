@@ -1,7 +1,7 @@
 // Posts and drafts from the content edit page: create, update, save as draft, delete.
 #pragma once
 
-#include "shell/app_state.h"
+#include "core/app_state.h"
 
 #include <cstdint>
 #include <string>
@@ -32,7 +32,10 @@ void subPostEdit(AppState& app, std::int32_t postId);
 void subSaveDraftNew(AppState& app);
 // "<$draftedit-N$>": the form stored into post N, keeping whether it is published.
 void subSaveDraftEdit(AppState& app, std::int32_t postId);
-// "<$delete-N$>": post N deleted after the user says Yes. Returns whether it was deleted.
-bool subDeletePost(AppState& app, std::int32_t postId);
+// "<$delete-N$>": post N deleted after the user says Yes, then the current posts shown again
+// for a post of page 1 and the drafts for any other. Returns which: after the current posts,
+// the archive menu is built again too (by the generator, which owns it).
+enum class DeletedPost { None, CurrentPostsShown, DraftsShown };
+DeletedPost subDeletePost(AppState& app, std::int32_t postId);
 
 } // namespace vellumite

@@ -1,17 +1,10 @@
 // Switching the content edit page's section tabs.
 #include "editor/sections.h"
 
+#include "core/panes.h"
 #include "editor/side_lists.h"
-#include "shell/panes.h"
 
 namespace vellumite {
-
-void showSection(AppState& app, std::string_view tab, std::string_view pageName) {
-    platform::Document content = app.host.pane(pane::Content).document();
-    for (std::string_view each : kSectionTabs)
-        content.setClassName(each, each == tab ? "selectedsection" : "");
-    content.frame(editorframe::SectionList).navigate(app.htmlFile(pageName));
-}
 
 void subShowCurrentPosts(AppState& app) {
     showSection(app, section::RecentPosts, "currentposts.html");

@@ -1,8 +1,8 @@
 // Filling the user links, highlights and anchors pages.
 #include "editor/side_lists.h"
 
-#include "editor/fill_engine.h"
-#include "editor/page_text.h"
+#include "core/fill_engine.h"
+#include "core/page_text.h"
 #include "editor/post_entries.h"
 #include "platform/text.h"
 #include "store/readers.h"

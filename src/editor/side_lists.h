@@ -2,7 +2,7 @@
 // highlights and the posts a pop-up link can point to.
 #pragma once
 
-#include "shell/app_state.h"
+#include "core/app_state.h"
 
 namespace vellumite {
 

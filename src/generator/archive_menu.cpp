@@ -1,7 +1,6 @@
 // Filling the archive menu page from the site's archived posts.
 #include "generator/archive_menu.h"
 
-#include "editor/strip_tags.h"
 #include "generator/site_data.h"
 #include "generator/site_page.h"
 #include "platform/files.h"
@@ -44,10 +43,10 @@ void buildArchiveMenu(platform::Database& db, std::int32_t logId, const fs::path
         const SitePost& post = posts[i];
         std::string entry = itemText;
         platform::replaceAll(entry, "<$VellumiteNewsLinkText$>",
-                             platform::htmlEscape(StripTags(post.title)));
+                             platform::htmlEscape(platform::stripTags(post.title)));
         platform::replaceAll(entry, "<$VellumitePostID$>", std::to_string(post.postId));
         platform::replaceAll(entry, "<$VellumiteNewsBody$>",
-                             platform::htmlEscape(StripTags(post.byline)));
+                             platform::htmlEscape(platform::stripTags(post.byline)));
         platform::replaceAll(entry, "<$VellumiteNewsDateStamp$>", post.date + " " + post.time);
         joined += entry;
     }

@@ -1,7 +1,7 @@
 // Reading a site for a generator run: one query per table, whatever the number of pages.
 #include "generator/site_data.h"
 
-#include "editor/external_body.h"
+#include "store/external_body.h"
 #include "store/readers.h"
 
 namespace vellumite {
@@ -22,7 +22,7 @@ std::optional<std::int32_t> optionalInt(const platform::Value& value) {
 std::string loadTemplate(platform::Database& db, const SiteSettings& site,
                          const platform::Recordset& row) {
     if (site.useDesignerTemplate == 0)
-        throw GeneratorError(kNoTemplateMessage);
+        throw GeneratorError(kNoTemplateMessage, GeneratorError::kNoTemplate);
     if (site.useDesignerTemplate < 0)
         return readText(row["TemplatedHTML"]);
     auto rs = db.openRecordset("SELECT htmltext FROM VellumiteUserTemplate WHERE templateID=?",

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/database.h"
+#include "platform/error.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -14,9 +15,15 @@ namespace vellumite {
 
 // A generator run cannot go on: no site, no template, a template without the markers it
 // needs, a post document that cannot be read. The text is the one to show the user.
-class GeneratorError : public std::runtime_error {
+class GeneratorError : public platform::MessageError {
 public:
-    using std::runtime_error::runtime_error;
+    explicit GeneratorError(std::string description, int number = 0)
+        : MessageError(number == 0 ? kFailed : number, std::move(description), "SiteGenerator") {}
+
+    // Numbers the callers tell apart; everything else is kFailed.
+    static constexpr int kFailed = 1;
+    static constexpr int kNoTemplate = 2;      // the site has no template yet
+    static constexpr int kNotPublishedYet = 3; // archive before the first publish
 };
 
 // The message shown when a site has no template yet.

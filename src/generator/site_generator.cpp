@@ -1,7 +1,6 @@
 // The generator run: page models from the site read once, rendered and written one by one.
 #include "generator/site_generator.h"
 
-#include "editor/strip_tags.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -109,7 +108,8 @@ std::vector<std::string> SiteGenerator::highlightAnchors() const {
         if (!post.highlighted)
             continue;
         anchors.push_back("<a href=" + itemPageFile(itemPageOf(i + 1, m_paging)) + "#" +
-                          std::to_string(post.postId) + ">" + StripTags(post.title) + "</a>");
+                          std::to_string(post.postId) + ">" + platform::stripTags(post.title) +
+                          "</a>");
     }
     return anchors;
 }
@@ -210,7 +210,7 @@ GeneratedFiles SiteGenerator::generateAllCategoryPages(bool rewriteImagePaths) {
 GeneratedFiles SiteGenerator::generateArchive(bool rewriteImagePaths) {
     const SiteSettings& s = m_site.settings;
     if (!s.logServerId)
-        throw GeneratorError(kPublishBeforeArchiveMessage);
+        throw GeneratorError(kPublishBeforeArchiveMessage, GeneratorError::kNotPublishedYet);
     requirePostBlock();
 
     // Posts newest first whatever the site's order; those after the first T are archived.

@@ -55,11 +55,10 @@ private:
 
 // An engine error: the number and description the logic reports ("error [n:description]").
 // Shown to the user by its description alone, as the engine's messages always were.
-class DbError : public NumberedError {
+class DbError : public MessageError {
 public:
     DbError(int number, std::string description, std::string source = "Database")
-        : NumberedError(number, std::move(description), std::move(source)) {}
-    const char* what() const noexcept override { return description().c_str(); }
+        : MessageError(number, std::move(description), std::move(source)) {}
 };
 
 // Error numbers the engine reports.

@@ -8,7 +8,7 @@ NumberedError::NumberedError(int number, std::string description, std::string so
       m_what(m_description + " (" + std::to_string(m_number) + ")") {}
 
 std::string to_string(const NumberedError& error) {
-    return error.what();
+    return error.description() + " (" + std::to_string(error.number()) + ")";
 }
 
 } // namespace platform

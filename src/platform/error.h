@@ -25,6 +25,14 @@ private:
     std::string m_what;
 };
 
+// A numbered error whose description is a whole message for the user: what() gives the
+// description alone, as it is shown in a message box.
+class MessageError : public NumberedError {
+public:
+    using NumberedError::NumberedError;
+    const char* what() const noexcept override { return description().c_str(); }
+};
+
 // "description (number)", the form errors are printed in.
 std::string to_string(const NumberedError& error);
 

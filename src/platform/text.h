@@ -17,6 +17,12 @@ std::string replacedAll(std::string_view text, std::string_view what, std::strin
 // Offset of the first occurrence of `what` at or after `from`, or npos.
 std::size_t findText(std::string_view text, std::string_view what, std::size_t from = 0);
 
+// Every HTML tag removed from a title or other value put into a list: the same text as a
+// case-insensitive, global replace of "<(.|\n)+?>" by nothing. Each "<" up to the first ">"
+// after at least one character goes, line breaks inside a tag included; a "<" with no such ">"
+// after it stays. One linear pass, so long titles and bodies cost no stack and no rescans.
+std::string stripTags(std::string_view text);
+
 // The text with &, <, > and " written as character references, for text put into a page.
 std::string htmlEscape(std::string_view text);
 

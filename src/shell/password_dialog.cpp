@@ -1,8 +1,8 @@
 // The password dialog's controls and its two buttons.
 #include "shell/password_dialog.h"
 
+#include "core/panes.h"
 #include "shell/mod_encrypt.h"
-#include "shell/panes.h"
 
 #include <algorithm>
 
@@ -42,8 +42,8 @@ platform::Form& passwordForm(AppState& app) {
 
 } // namespace
 
-void subShowPasswordDialog(CommandContext& ctx) {
-    passwordForm(ctx.app).show(false);
+void subShowPasswordDialog(AppState& app) {
+    passwordForm(app).show(false);
 }
 
 void cmdSetPassword_Click(AppState& app) {

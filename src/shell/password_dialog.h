@@ -1,7 +1,7 @@
 // frmPassword: the dialog that sets, changes or removes the open site's password.
 #pragma once
 
-#include "shell/page_commands.h"
+#include "core/app_state.h"
 
 #include <string_view>
 
@@ -17,7 +17,7 @@ inline constexpr std::string_view kProtectMySite = "Password protect my site";
 inline constexpr std::string_view kChangeMyPassword = "Change my password";
 
 // <$Setpassword$>: shows frmPassword where it stands, as a normal (not top-most) window.
-void subShowPasswordDialog(CommandContext& ctx);
+void subShowPasswordDialog(AppState& app);
 
 // cmdSetPassword: both boxes lower-cased must agree; an empty password removes the protection.
 // Stores the scrambled password in the open site's row, relabels the settings page's password

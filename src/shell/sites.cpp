@@ -1,11 +1,11 @@
 // Site list, create, open with the password prompt, and delete of the open site.
 #include "shell/sites.h"
 
-#include "editor/fill_engine.h"
-#include "editor/page_text.h"
+#include "core/fill_engine.h"
+#include "core/page_text.h"
+#include "core/panes.h"
 #include "platform/text.h"
 #include "shell/mod_encrypt.h"
-#include "shell/panes.h"
 #include "store/readers.h"
 #include "store/site_rows.h"
 
@@ -34,8 +34,7 @@ std::string listEntry(std::string entry, std::int32_t logId, std::string_view ti
 
 } // namespace
 
-void subBuildLogList(CommandContext& ctx) {
-    AppState& app = ctx.app;
+void subBuildLogList(AppState& app) {
     std::string page = readEditorTemplate(app.appFolder, "template-openlog.html");
     const std::size_t open = page.find(kListOpen);
     const std::size_t close =
@@ -53,20 +52,18 @@ void subBuildLogList(CommandContext& ctx) {
     writeEditorPage(app.appFolder, "logList.html", page);
 }
 
-void subCreateLog(CommandContext& ctx, const CommandHandler& showTemplateSelect) {
-    AppState& app = ctx.app;
-    const std::string& name = ctx.argument;
+bool subCreateLog(AppState& app, const std::string& name) {
     auto rs = app.db().openRecordset("SELECT * FROM VellumiteLog");
     // Compared as typed: the same name in other letters is another site.
     for (; !rs.eof(); rs.moveNext()) {
         if (readText(rs["LogTitle"]) == name) {
             app.host.msgBox(kNameInUse, "Vellumite");
-            return;
+            return false;
         }
     }
     if (isBlank(name)) {
         app.host.msgBox(kNoNameEntered, "Vellumite");
-        return;
+        return false;
     }
     rs.addNew();
     rs.setField("LogTitle", name);
@@ -84,16 +81,14 @@ void subCreateLog(CommandContext& ctx, const CommandHandler& showTemplateSelect)
     app.currentSet = 1;
     app.postListPage = 1;
     app.host.setCaption("Vellumite - " + name);
-    if (showTemplateSelect)
-        showTemplateSelect(ctx);
+    return true;
 }
 
-void subOpenLog(CommandContext& ctx, const CommandHandler& showEditor) {
-    AppState& app = ctx.app;
-    auto rs = app.db().openRecordset("SELECT * FROM VellumiteLog WHERE LogID=?", {ctx.key});
+bool subOpenLog(AppState& app, std::int32_t logId) {
+    auto rs = app.db().openRecordset("SELECT * FROM VellumiteLog WHERE LogID=?", {logId});
     if (rs.eof()) {
-        app.host.msgBox("There is no site numbered " + std::to_string(ctx.key) + ".", "Vellumite");
-        return;
+        app.host.msgBox("There is no site numbered " + std::to_string(logId) + ".", "Vellumite");
+        return false;
     }
     const std::string stored = readText(rs["password"]);
     if (!stored.empty()) {
@@ -102,10 +97,10 @@ void subOpenLog(CommandContext& ctx, const CommandHandler& showEditor) {
                      [&](const std::string& message) { app.host.msgBox(message, "Vellumite"); });
         auto typed = app.host.passwordBox(kEnterPassword, "Vellumite");
         if (!typed)
-            return; // cancelled: the site stays closed, nothing to report
+            return false; // cancelled: the site stays closed, nothing to report
         if (*typed != password) {
             app.host.msgBox(kPasswordIncorrect, "Vellumite");
-            return;
+            return false;
         }
     }
     app.logId = readInt(rs["LogID"]);
@@ -114,12 +109,10 @@ void subOpenLog(CommandContext& ctx, const CommandHandler& showEditor) {
     app.currentSet = 1;
     app.postListPage = 1;
     app.host.setCaption("Vellumite - " + readText(rs["LogTitle"]));
-    if (showEditor)
-        showEditor(ctx);
+    return true;
 }
 
-void subDeleteLog(CommandContext& ctx) {
-    AppState& app = ctx.app;
+void subDeleteLog(AppState& app) {
     if (app.host.msgBox(kDeleteSiteQuestion, kDeleteSiteTitle, MsgButtons::YesNo) != MsgResult::Yes)
         return;
     deleteSiteRows(app.db(), app.logId);

@@ -1,8 +1,9 @@
 // The life cycle of sites: the site list, creating, opening (with its password) and deleting.
 #pragma once
 
-#include "shell/page_commands.h"
+#include "core/app_state.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -19,18 +20,19 @@ inline constexpr std::string_view kDeleteSiteTitle = "Delete Log?";
 
 // <$openlog$>: writes html/logList.html from html/template-openlog.html, one copy of its
 // <logList> block per site with "$logName$" and "$logId$" filled in.
-void subBuildLogList(CommandContext& ctx);
+void subBuildLogList(AppState& app);
 
-// "?newlogname": creates a site named ctx.argument, unless a site has exactly that name or the
-// name is blank; makes it the open site and ends with `showTemplateSelect`.
-void subCreateLog(CommandContext& ctx, const CommandHandler& showTemplateSelect);
+// "?newlogname": creates a site named `name`, unless a site has exactly that name or the name
+// is blank, and makes it the open site (the template screen comes next). Returns whether it
+// was created.
+bool subCreateLog(AppState& app, const std::string& name);
 
-// <$open-N: opens site ctx.key, asking for its password when it has one, and ends with
-// `showEditor`. A wrong password leaves the site closed.
-void subOpenLog(CommandContext& ctx, const CommandHandler& showEditor);
+// <$open-N: opens the site, asking for its password when it has one (the editor comes next).
+// A wrong password leaves the site closed. Returns whether it was opened.
+bool subOpenLog(AppState& app, std::int32_t logId);
 
 // <$deletethisblog$>: after the user's Yes, deletes the open site's links, posts and row,
 // closes it and shows the front page.
-void subDeleteLog(CommandContext& ctx);
+void subDeleteLog(AppState& app);
 
 } // namespace vellumite

@@ -1,8 +1,8 @@
 // The editor's start-up and shutdown steps.
 #include "shell/startup.h"
 
+#include "core/panes.h"
 #include "platform/files.h"
-#include "shell/panes.h"
 #include "store/databases.h"
 
 namespace vellumite {

@@ -1,9 +1,9 @@
 // Start-up, the start-up fetches, the front page's welcome note, and shutdown.
 #pragma once
 
+#include "core/app_state.h"
+#include "core/page_commands.h"
 #include "platform/http_client.h"
-#include "shell/app_state.h"
-#include "shell/page_commands.h"
 
 #include <string_view>
 

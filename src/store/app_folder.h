@@ -1,14 +1,17 @@
 // The app folder: where it is, and filling it from the shipped resources on first start.
 #pragma once
 
+#include "platform/error.h"
+
 #include <filesystem>
-#include <stdexcept>
 
 namespace vellumite {
 
-class AppFolderError : public std::runtime_error {
+class AppFolderError : public platform::MessageError {
 public:
-    using std::runtime_error::runtime_error;
+    explicit AppFolderError(std::string description)
+        : MessageError(kNumber, std::move(description), "AppFolder") {}
+    static constexpr int kNumber = 75; // path/file access error
 };
 
 // $XDG_DATA_HOME/vellumite, else ~/.local/share/vellumite.

@@ -1,8 +1,8 @@
 // The app folder fixture: shipped pages copied, database made from the shipped scripts.
 #include "support/app_fixture.h"
 
+#include "core/panes.h"
 #include "platform/files.h"
-#include "shell/panes.h"
 
 #include <stdexcept>
 
@@ -25,7 +25,8 @@ AppFixture::AppFixture(bool sample)
 
 vellumite::CommandContext AppFixture::context(std::string_view pane, std::string argument,
                                               std::int32_t key) {
-    return vellumite::CommandContext{app, std::string(pane), "", "", std::move(argument), key, {}};
+    return vellumite::CommandContext{app, handlers, std::string(pane), "", "", std::move(argument),
+                                     key, {}};
 }
 
 std::int32_t

@@ -2,8 +2,8 @@
 // of page commands.
 #pragma once
 
-#include "shell/app_state.h"
-#include "shell/page_commands.h"
+#include "core/app_state.h"
+#include "core/page_commands.h"
 #include "support/fake_host.h"
 #include "support/site_database.h"
 #include "support/temp_dir.h"
@@ -22,7 +22,7 @@ public:
     // database holds the sample site.
     explicit AppFixture(bool sample = false);
 
-    // A page command's context as the dispatcher makes it.
+    // A page command's context as the dispatcher makes it, with `handlers` as its table.
     vellumite::CommandContext context(std::string_view pane, std::string argument = {},
                                       std::int32_t key = 0);
 
@@ -40,6 +40,8 @@ public:
     platform::EventLoop loop;
     vellumite::testing::FakeHost host;
     vellumite::AppState app;
+    // Empty: a handler a test has not set says it is not available.
+    vellumite::CommandHandlers handlers;
 };
 
 } // namespace testing_support

@@ -1,8 +1,8 @@
 // Start-up and shutdown against a real app folder, real SQLite and the fake web service.
+#include "core/panes.h"
 #include "platform/files.h"
-#include "store/app_folder.h"
-#include "shell/panes.h"
 #include "shell/startup.h"
+#include "store/app_folder.h"
 #include "support/fake_host.h"
 #include "support/fake_service.h"
 #include "support/site_database.h"
@@ -49,7 +49,7 @@ TEST_F(Startup, OfflineStartShowsTheFrontPageAndTheWelcomeNoteAndShutdownUndoesI
     auto app = makeApp(false, "http://127.0.0.1:1");
     app->postListPage = 7;
     host.form("frmPublish");
-    Shell shell(*app, notAvailableHandlers());
+    Shell shell(*app, CommandHandlers{});
     shell.start();
 
     ASSERT_TRUE(app->database && app->database->isOpen());
@@ -82,7 +82,7 @@ TEST_F(Startup, FetchedPagesWaitForTheFrontPageThenFillFrames2And3) {
     platform::files::writeFileAtomic(html("versioninfonew.html"), "stale");
     auto app = makeApp(true, service.url());
     host.busyPanes["webFrontpage"] = true; // the browser has not loaded it yet
-    Shell shell(*app, notAvailableHandlers());
+    Shell shell(*app, CommandHandlers{});
     // The completions wait inside the loop while the pane is busy, so the test looks from a
     // timer, then lets the pane finish loading.
     bool writtenFirst = false;
@@ -113,7 +113,7 @@ TEST_F(Startup, FetchedPagesWaitForTheFrontPageThenFillFrames2And3) {
 
 TEST_F(Startup, AFailedFetchChangesNothingAndSaysNothing) {
     auto app = makeApp(true, "http://127.0.0.1:1");
-    Shell shell(*app, notAvailableHandlers());
+    Shell shell(*app, CommandHandlers{});
     shell.start();
     loop.runUntil([] { return false; }, 500ms);
     EXPECT_FALSE(fs::exists(html("recentlyUpdated.html")));
@@ -127,7 +127,7 @@ TEST_F(Startup, UnopenableDatabaseIsReportedAndTheFrontPageStillShows) {
     fs::remove(dir / "vellumite.db");
     platform::files::writeFileAtomic(dir / "vellumite.db", "this is not a database, just text");
     auto app = makeApp(false, "http://127.0.0.1:1");
-    Shell shell(*app, notAvailableHandlers());
+    Shell shell(*app, CommandHandlers{});
     shell.start();
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].text.rfind("error [", 0), 0u) << host.messages[0].text;

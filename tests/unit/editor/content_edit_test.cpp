@@ -1,7 +1,7 @@
 // The content edit page: blank, in place and copy forms, the word-processor panel, the frame
 // pages and section tabs around it, stored text kept as text, and a missing template.
+#include "core/fill_engine.h"
 #include "editor/content_edit.h"
-#include "editor/fill_engine.h"
 #include "editor_fixture.h"
 
 #include <gmock/gmock.h>

@@ -2,8 +2,8 @@
 // for the editor's tests.
 #pragma once
 
+#include "core/panes.h"
 #include "editor/sections.h"
-#include "shell/panes.h"
 #include "support/app_fixture.h"
 
 #include <cstdio>

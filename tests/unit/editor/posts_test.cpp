@@ -129,7 +129,7 @@ TEST_F(Posts, DeletingAPageTwoPostShowsTheDraftsAndOtherSitesAreUntouched) {
     app.logId = mine;
 
     host.msgAnswers = {platform::MsgResult::Yes, platform::MsgResult::Yes};
-    EXPECT_TRUE(subDeletePost(app, gone));
+    EXPECT_EQ(subDeletePost(app, gone), DeletedPost::DraftsShown);
     EXPECT_EQ(count("postID=" + std::to_string(gone)), 0);
     EXPECT_EQ(selectedTab(), "ahrefdrafts");
     EXPECT_EQ(frameShown(0), htmlPath("draft.html"));

@@ -1,6 +1,6 @@
-#include "editor/external_body.h"
 #include "generator/site_generator.h"
 #include "generator_fixture.h"
+#include "store/external_body.h"
 
 #include <gtest/gtest.h>
 

@@ -45,13 +45,3 @@ TEST(Regex, LongSubjectsDoNotOverflowTheStack) {
         EXPECT_NE(std::string(e.what()).find("limit"), std::string::npos) << e.what();
     }
 }
-
-TEST(Text, ReplaceAllNeverRescansWhatItInserted) {
-    std::string s = "aXbXc";
-    EXPECT_EQ(platform::replaceAll(s, "X", "XX"), 2u);
-    EXPECT_EQ(s, "aXXbXXc");
-    EXPECT_EQ(platform::replacedAll("aaa", "aa", "b"), "ba");
-    EXPECT_EQ(platform::replacedAll("abc", "", "z"), "abc");
-    EXPECT_EQ(platform::htmlEscape("<a href=\"x\">&</a>"),
-              "&lt;a href=&quot;x&quot;&gt;&amp;&lt;/a&gt;");
-}

@@ -1,9 +1,9 @@
 // Sites on a real database through FakeHost: list, create, open with a password, the password
 // dialog.
-#include "editor/fill_engine.h"
+#include "core/fill_engine.h"
+#include "core/panes.h"
 #include "platform/files.h"
 #include "shell/mod_encrypt.h"
-#include "shell/panes.h"
 #include "shell/password_dialog.h"
 #include "shell/sites.h"
 #include "support/app_fixture.h"
@@ -20,18 +20,8 @@ using ::testing::ThrowsMessage;
 class Sites : public ::testing::Test {
 protected:
     // Whether the operation went on to its next step (the template screen, the editor).
-    bool create(const std::string& name) {
-        bool next = false;
-        auto ctx = f.context(pane::Frontpage, name);
-        subCreateLog(ctx, [&](CommandContext&) { next = true; });
-        return next;
-    }
-    bool open(std::int32_t logId) {
-        bool next = false;
-        auto ctx = f.context(pane::Frontpage, std::to_string(logId), logId);
-        subOpenLog(ctx, [&](CommandContext&) { next = true; });
-        return next;
-    }
+    bool create(const std::string& name) { return subCreateLog(f.app, name); }
+    bool open(std::int32_t logId) { return subOpenLog(f.app, logId); }
     std::string lastMessage() const {
         return f.host.messages.empty() ? "" : f.host.messages.back().text;
     }
@@ -44,13 +34,13 @@ protected:
 
 TEST_F(Sites, ListOfNoSitesIsEmptyAndABrokenTemplateIsNamed) {
     auto ctx = f.context(pane::Frontpage);
-    subBuildLogList(ctx);
+    subBuildLogList(f.app);
     EXPECT_NE(f.page("loglist.html").find("<div class=\"sitelist\"></div>"), std::string::npos);
 
     // Titles shown as text: see the browser test of sites.
     // A template without the list block is named in the error (a missing one: see FillEngine).
     platform::files::writeFileAtomic(f.dir / "html/template-openlog.html", "<p>no list</p>");
-    EXPECT_THAT([&] { subBuildLogList(ctx); },
+    EXPECT_THAT([&] { subBuildLogList(f.app); },
                 ThrowsMessage<TemplateError>(HasSubstr("template-openlog.html has no <logList>")));
 }
 
@@ -110,14 +100,14 @@ TEST_F(Sites, PasswordDialogStoresTheLowerCasedPasswordOrNoneAndRefusesLongOnes)
     platform::Form& form = f.host.form(std::string(kPasswordForm));
     auto submit = [&](const std::string& password, const std::string& confirm,
                       const std::string& button = "cmdSetPassword") {
-        subShowPasswordDialog(ctx);
+        subShowPasswordDialog(f.app);
         form.setText("txtNewPass", password);
         form.setText("txtNewPassConfirm", confirm);
         form.deliver(button, button.empty() ? "close" : "click", {}, "");
         return f.host.findForm(std::string(kPasswordForm)) != nullptr; // still open
     };
     auto stored = [&] { return Scramble(kPasswordKey, f.siteField(site, "password").toText(), 2); };
-    subShowPasswordDialog(ctx);
+    subShowPasswordDialog(f.app);
     int hidden = 0; // the boxes hide what is typed
     for (const auto& control : form.controls())
         hidden += control.name.starts_with("txtNewPass") &&

@@ -1,7 +1,7 @@
 // The site settings screen: its page, the forms that store the settings, and view site.
 #pragma once
 
-#include "shell/page_commands.h"
+#include "core/app_state.h"
 
 #include <string>
 #include <string_view>
@@ -19,23 +19,25 @@ inline constexpr std::string_view kRecentCountNotANumber =
 inline constexpr std::string_view kDirectoryName = "the Vellumite site directory";
 
 // <$setup$> and the other ways in: writes html/setup.html from html/template-setup.html with
-// the open site's settings and shows it in webSetup; then `buildCategoryPage` builds the
-// category frame, which frame 0 of the page is pointed at.
-void subShowSetup(CommandContext& ctx, const CommandHandler& buildCategoryPage);
+// the open site's settings and shows it in webSetup. The category frame is built after it, so
+// that the settings are on screen whatever that does; showSetupCategoryFrame then shows it.
+void subShowSetup(AppState& app);
+void showSetupCategoryFrame(AppState& app);
 
-// <$savesettings$>: stores the form "VellumiteSetup" in the open site's row, then `showEditor`.
-void subSaveSettings(CommandContext& ctx, const CommandHandler& showEditor);
+// <$savesettings$>: stores the form "VellumiteSetup" in the open site's row (the editor is
+// shown next).
+void subSaveSettings(AppState& app);
 
 // <$savetitles$>: stores the form "VellumiteTitles"; the screen stays as it is.
-void subSaveTitles(CommandContext& ctx);
+void subSaveTitles(AppState& app);
 
 // <$saverecentsettings$>: stores the first field of the first form in frame 2 of the editor
 // page as the site's recent list count.
-void subSaveRecentSettings(CommandContext& ctx);
+void subSaveRecentSettings(AppState& app);
 
 // <$viewusersite$>: opens the site's address in the "vellumitedisplay" window, or says that it
 // is not set.
-void subViewUserSite(CommandContext& ctx);
+void subViewUserSite(AppState& app);
 
 // The settings count as complete once an FTP server is entered for the open site.
 bool settingsComplete(AppState& app);

@@ -1,7 +1,7 @@
 // Running the editor: the server, the shell, the loop, until the user quits.
 #pragma once
 
-#include "shell/app_state.h"
+#include "core/app_state.h"
 
 #include <filesystem>
 #include <optional>

@@ -1,5 +1,5 @@
 // Reading editor templates, cutting their repeated block and writing the pages.
-#include "editor/fill_engine.h"
+#include "core/fill_engine.h"
 
 #include "platform/files.h"
 #include "platform/text.h"

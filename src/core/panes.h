@@ -1,7 +1,7 @@
 // The main window's panes and the shell's operations on them: show, send back, front page, close.
 #pragma once
 
-#include "shell/app_state.h"
+#include "core/app_state.h"
 
 #include <array>
 #include <filesystem>

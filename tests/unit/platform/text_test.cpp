@@ -1,12 +1,8 @@
-#include "editor/external_body.h"
-#include "editor/strip_tags.h"
 #include "platform/regex.h"
-#include "support/temp_dir.h"
+#include "platform/text.h"
 
 #include <gtest/gtest.h>
 #include <random>
-
-using namespace vellumite;
 
 TEST(StripTags, RemovesTagsAcrossLinesAndLeavesLoneBrackets) {
     struct Case {
@@ -24,7 +20,7 @@ TEST(StripTags, RemovesTagsAcrossLinesAndLeavesLoneBrackets) {
         {"", ""},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(StripTags(c.in), c.out) << c.in;
+        EXPECT_EQ(platform::stripTags(c.in), c.out) << c.in;
 }
 
 TEST(StripTags, GivesWhatThePatternGivesOnRandomText) {
@@ -35,28 +31,26 @@ TEST(StripTags, GivesWhatThePatternGivesOnRandomText) {
         std::string text;
         for (int i = rng() % 24; i > 0; --i)
             text += alphabet[rng() % alphabet.size()];
-        ASSERT_EQ(StripTags(text), pattern.replaceAll(text, "")) << text;
+        ASSERT_EQ(platform::stripTags(text), pattern.replaceAll(text, "")) << text;
     }
 }
 
 TEST(StripTags, LongTextWithoutClosingBracketIsLinear) {
     // Every "<" without a ">" after it would make a backtracking search quadratic.
     std::string text(2'000'000, '<');
-    EXPECT_EQ(StripTags(text), text);
+    EXPECT_EQ(platform::stripTags(text), text);
     std::string tags;
     for (int i = 0; i < 200'000; ++i)
         tags += "<i>x";
-    EXPECT_EQ(StripTags(tags), std::string(200'000, 'x'));
+    EXPECT_EQ(platform::stripTags(tags), std::string(200'000, 'x'));
 }
 
-TEST(ExternalBody, OnlyTheMarkerAloneReadsTheDocumentAndItsEdgesAreKept) {
-    EXPECT_TRUE(isExternalBody(" <!External Element> "));
-    EXPECT_FALSE(isExternalBody("<!External Element> and more"));
-    testing_support::TempDir dir;
-    EXPECT_EQ(ReadExternalBody("plain <b>body</b>", 4, dir.path(), 1), "plain <b>body</b>");
-    EXPECT_EQ(externalBodyFromDocument("just text"), "\njust text");
-    EXPECT_EQ(externalBodyFromDocument("<body></body>"), "");
-    EXPECT_EQ(externalBodyFromDocument(
-                  "<BODY x>\r\n<p class=\"MsoTitle\" align=center>T</p>\r\n</body>\r\n"),
-              "\n<p align=center>T</p>");
+TEST(Text, ReplaceAllNeverRescansWhatItInserted) {
+    std::string s = "aXbXc";
+    EXPECT_EQ(platform::replaceAll(s, "X", "XX"), 2u);
+    EXPECT_EQ(s, "aXXbXXc");
+    EXPECT_EQ(platform::replacedAll("aaa", "aa", "b"), "ba");
+    EXPECT_EQ(platform::replacedAll("abc", "", "z"), "abc");
+    EXPECT_EQ(platform::htmlEscape("<a href=\"x\">&</a>"),
+              "&lt;a href=&quot;x&quot;&gt;&amp;&lt;/a&gt;");
 }

@@ -1,13 +1,12 @@
 // Escaping stored text for the editor's pages.
-#include "editor/page_text.h"
+#include "core/page_text.h"
 
-#include "editor/strip_tags.h"
 #include "platform/text.h"
 
 namespace vellumite {
 
 std::string listText(std::string_view stored) {
-    return platform::htmlEscapeKeepingReferences(StripTags(stored));
+    return platform::htmlEscapeKeepingReferences(platform::stripTags(stored));
 }
 
 std::string fieldText(std::string_view stored) {

@@ -1,5 +1,5 @@
 // Showing panes, the front page, closing a site, and the online gate.
-#include "shell/panes.h"
+#include "core/panes.h"
 
 namespace vellumite {
 

@@ -1,9 +1,10 @@
 // ReadExternalBody: the published body of a post whose text lives in a word-processor document.
 #pragma once
 
+#include "platform/error.h"
+
 #include <cstdint>
 #include <filesystem>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -13,9 +14,11 @@ namespace vellumite {
 inline constexpr std::string_view kExternalElement = "<!External Element>";
 
 // A post's external document cannot be read.
-class ExternalBodyError : public std::runtime_error {
+class ExternalBodyError : public platform::MessageError {
 public:
-    using std::runtime_error::runtime_error;
+    explicit ExternalBodyError(std::string description)
+        : MessageError(kNumber, std::move(description), "ReadExternalBody") {}
+    static constexpr int kNumber = 75; // path/file access error
 };
 
 // external/<LogID>_<postID>.html under the app folder.

@@ -1,10 +1,10 @@
 // Filling the settings page from the site row, and storing its forms back into the row.
-#include "store/settings_screen.h"
+#include "shell/settings_screen.h"
 
-#include "editor/fill_engine.h"
+#include "core/fill_engine.h"
+#include "core/panes.h"
 #include "platform/numbers.h"
 #include "platform/text.h"
-#include "shell/panes.h"
 #include "store/databases.h"
 #include "store/readers.h"
 
@@ -150,8 +150,7 @@ bool settingsComplete(AppState& app) {
     return !rs.eof() && !readText(rs["ftplocation"]).empty();
 }
 
-void subShowSetup(CommandContext& ctx, const CommandHandler& buildCategoryPage) {
-    AppState& app = ctx.app;
+void subShowSetup(AppState& app) {
     std::string page = readEditorTemplate(app.appFolder, "template-setup.html");
     // Every value is put into the page as text: stored settings never become its markup, and
     // a value that looks like a tag is not filled in by a later step.
@@ -175,18 +174,13 @@ void subShowSetup(CommandContext& ctx, const CommandHandler& buildCategoryPage) 
                          directoryEntry(readText(serverId).empty() ? 0 : readInt(serverId)));
     writeEditorPage(app.appFolder, "setup.html", page);
     showPane(app, pane::Setup, app.htmlFile("setup.html"));
-    // The category frame is built last, so that the settings are on screen whatever it does.
-    if (buildCategoryPage) {
-        buildCategoryPage(ctx);
-        app.host.pane(pane::Setup)
-            .document()
-            .frame(0)
-            .navigate(app.htmlFile("categorycreate.html"));
-    }
 }
 
-void subSaveSettings(CommandContext& ctx, const CommandHandler& showEditor) {
-    AppState& app = ctx.app;
+void showSetupCategoryFrame(AppState& app) {
+    app.host.pane(pane::Setup).document().frame(0).navigate(app.htmlFile("categorycreate.html"));
+}
+
+void subSaveSettings(AppState& app) {
     platform::Document doc = app.host.pane(pane::Setup).document();
     const FormFields form(doc, kSetupForm);
     const std::string& folder = form.value("Vellumiteftppath");
@@ -208,12 +202,9 @@ void subSaveSettings(CommandContext& ctx, const CommandHandler& showEditor) {
     rs.setField("ftppassive", form.checked("VellumitePassiveMode"));
     rs.setField("advertiseHighlights", form.checked("advertisehighlights"));
     rs.update();
-    if (showEditor)
-        showEditor(ctx);
 }
 
-void subSaveTitles(CommandContext& ctx) {
-    AppState& app = ctx.app;
+void subSaveTitles(AppState& app) {
     const FormFields form(app.host.pane(pane::Setup).document(), kTitlesForm);
     auto rs = openSiteRow(app);
     rs.edit();
@@ -230,8 +221,7 @@ void subSaveTitles(CommandContext& ctx) {
     app.displayTitle = form.value("VellumiteLogTitle");
 }
 
-void subSaveRecentSettings(CommandContext& ctx) {
-    AppState& app = ctx.app;
+void subSaveRecentSettings(AppState& app) {
     auto fields = app.host.pane(pane::Content).document().frame(2).formElements(0);
     if (fields.empty())
         throw platform::DomError("The highlights page has no recent list form.");
@@ -247,8 +237,7 @@ void subSaveRecentSettings(CommandContext& ctx) {
     app.db().execute("UPDATE VellumiteLog SET recentpostnum=? WHERE LogID=?", {count, app.logId});
 }
 
-void subViewUserSite(CommandContext& ctx) {
-    AppState& app = ctx.app;
+void subViewUserSite(AppState& app) {
     const std::string address = readText(openSiteRow(app)["pageurl"]);
     // Only a web address is opened: anything else in the row could run in the editor's window.
     const std::string_view shown = withoutLeadingBlanks(address);

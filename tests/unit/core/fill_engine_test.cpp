@@ -1,5 +1,5 @@
 // The fill engine: template line joining, the repeated block and its length rule, failures.
-#include "editor/fill_engine.h"
+#include "core/fill_engine.h"
 #include "platform/files.h"
 #include "support/temp_dir.h"
 

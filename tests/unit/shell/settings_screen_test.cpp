@@ -1,7 +1,8 @@
 // The settings screen on a real database through FakeHost: the page, the forms, view site.
-#include "editor/fill_engine.h"
-#include "shell/panes.h"
-#include "store/settings_screen.h"
+#include "core/fill_engine.h"
+#include "core/panes.h"
+#include "shell/settings_screen.h"
+#include "shell/shell_commands.h"
 #include "support/app_fixture.h"
 
 #include <gmock/gmock.h>
@@ -49,16 +50,20 @@ protected:
                                      {"PublishBackwards", true}});
         f.app.logId = site;
         f.app.displayTitle = "My site";
+        installShellCommands(f.handlers);
+        f.handlers.buildCategoryPage = [this](CommandContext&) { ++categoryPages; };
+        f.handlers.showEditor = [this](CommandContext&) { ++editors; };
     }
 
+    // Through the handler table, as the settings pane's commands reach the screen.
     std::string showPage() {
         auto ctx = f.context(pane::Setup);
-        subShowSetup(ctx, [this](CommandContext&) { ++categoryPages; });
+        f.handlers.showSettings(ctx);
         return f.page("setup.html");
     }
     void saveSettings() {
         auto ctx = f.context(pane::Setup);
-        subSaveSettings(ctx, [this](CommandContext&) { ++editors; });
+        f.handlers.saveSettings(ctx);
     }
     Value field(const std::string& name) { return f.siteField(site, name); }
     void setField(const std::string& name, Value value) {
@@ -113,13 +118,13 @@ TEST_F(SettingsScreen, AClosedDatabaseIsOpenedAgainAndFailuresAreReported) {
     f.app.database.reset();
     std::filesystem::rename(f.dir / "vellumite.db", f.dir / "moved.db");
     auto ctx = f.context(pane::Setup);
-    EXPECT_THROW(subShowSetup(ctx, {}), platform::DbError);
+    EXPECT_THROW(subShowSetup(f.app), platform::DbError);
     ASSERT_EQ(f.host.messages.size(), 1u);
     EXPECT_EQ(f.host.messages[0].text.rfind("error [3024:", 0), 0u) << f.host.messages[0].text;
 
     std::filesystem::rename(f.dir / "moved.db", f.dir / "vellumite.db");
     std::filesystem::remove(f.dir / "html/template-setup.html");
-    EXPECT_THAT([&] { subShowSetup(ctx, {}); },
+    EXPECT_THAT([&] { subShowSetup(f.app); },
                 ThrowsMessage<TemplateError>(HasSubstr("template-setup.html")));
 }
 
@@ -151,7 +156,7 @@ TEST_F(SettingsScreen, RecentListCountIsStoredOnlyWhenItIsANumber) {
         f.host.messages.clear();
         frame.field("recentform", "recentcount").value = c.typed;
         auto ctx = f.context(pane::Content);
-        subSaveRecentSettings(ctx);
+        subSaveRecentSettings(f.app);
         EXPECT_EQ(field("recentpostnum"), c.stored.isNull() ? Value(10) : c.stored) << c.typed;
         EXPECT_EQ(f.host.messages.size(), c.stored.isNull() ? 1u : 0u) << c.typed;
     }
@@ -176,7 +181,7 @@ TEST_F(SettingsScreen, ViewSiteOpensOnlyAWebAddress) {
         f.host.openedWindows.clear();
         f.host.messages.clear();
         auto ctx = f.context(pane::Content);
-        subViewUserSite(ctx);
+        subViewUserSite(f.app);
         const std::string text = c.stored.toText();
         using Opened = std::vector<std::pair<std::string, std::string>>;
         const Opened expected = c.opens ? Opened{{text, "vellumitedisplay"}} : Opened{};

@@ -1,5 +1,5 @@
 // The process state and its small helpers.
-#include "shell/app_state.h"
+#include "core/app_state.h"
 
 #include "platform/online.h"
 

@@ -1,8 +1,9 @@
 // The fill engine every editor page shares: template text, the repeated block, the written page.
 #pragma once
 
+#include "platform/error.h"
+
 #include <filesystem>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,9 +12,11 @@ namespace vellumite {
 
 // A template that cannot be read or lacks its block markers. The text names the template and
 // is what the user is shown.
-class TemplateError : public std::runtime_error {
+class TemplateError : public platform::MessageError {
 public:
-    using std::runtime_error::runtime_error;
+    explicit TemplateError(std::string description)
+        : MessageError(kNumber, std::move(description), "EditorTemplate") {}
+    static constexpr int kNumber = 75; // path/file access error
 };
 
 // Reads html/<templateName> of the app folder (name matched without regard to case) as editor

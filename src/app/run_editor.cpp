@@ -1,11 +1,12 @@
 // The editor process: web host, shell, start-up and the event loop.
-#include "shell/editor.h"
+#include "app/run_editor.h"
 
+#include "app/command_handlers.h"
+#include "core/panes.h"
 #include "platform/browser_launch.h"
 #include "platform/web_host.h"
-#include "store/app_folder.h"
-#include "shell/panes.h"
 #include "shell/startup.h"
+#include "store/app_folder.h"
 
 #include <csignal>
 #include <iostream>
@@ -72,7 +73,7 @@ int runEditor(const EditorOptions& options) {
         std::cout << "Open that address in your web browser." << std::endl;
 
     AppState app(loop, host, options.appFolder, options.settings);
-    Shell shell(app, installCommandHandlers());
+    Shell shell(app, allCommandHandlers());
     // Closing the browser window closes the editor, as closing its main window always did;
     // a reload reconnects well within the grace time.
     host.onAllPagesClosed([&] { loop.quit(); }, std::chrono::seconds(30));

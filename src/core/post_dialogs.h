@@ -1,9 +1,9 @@
 // What the post editor reads from and writes into the insert-image and insert-link dialogs.
-// The dialogs are made on first use by their own screens; before that there is nothing to read
-// or clear.
+// The dialogs are made on first use by the screens that own them; before that there is nothing to
+// read or clear.
 #pragma once
 
-#include "shell/app_state.h"
+#include "core/app_state.h"
 
 #include <string>
 #include <string_view>
@@ -17,6 +17,10 @@ std::string imageDialogStats(AppState& app);
 // Puts the four values of a post's `imagestats` into the image dialog; with the pop-up box
 // ticked the window size labels and fields are disabled, else enabled.
 void loadImageDialogStats(AppState& app, std::string_view imageStats);
+
+// The values the image dialog starts from whenever the editor leaves the post: no file, a
+// 200 by 200 window, no pop-up. A dialog not made yet starts from them anyway.
+void resetImageDialog(AppState& app);
 
 // Empties the image dialog's file, width and height fields and unticks its pop-up box.
 void clearImageDialog(AppState& app);

@@ -1,7 +1,7 @@
 // The image and link dialogs as the post editor sees them.
-#include "editor/dialogs.h"
+#include "core/post_dialogs.h"
 
-#include "shell/page_commands.h"
+#include "core/page_commands.h"
 
 namespace vellumite {
 
@@ -45,6 +45,20 @@ void loadImageDialogStats(AppState& app, std::string_view imageStats) {
              "lblWindowWidth", "lblWindowHeight", kWidth, kHeight})
         if (image->has(control))
             image->setEnabled(control, !popup);
+}
+
+void resetImageDialog(AppState& app) {
+    platform::Form* image = app.host.findForm("frmImage");
+    if (!image)
+        return;
+    if (image->has(kFile))
+        image->setText(kFile, "");
+    if (image->has(kWidth))
+        image->setText(kWidth, "200");
+    if (image->has(kHeight))
+        image->setText(kHeight, "200");
+    if (image->has(kPopup))
+        image->setChecked(kPopup, false);
 }
 
 void clearImageDialog(AppState& app) {

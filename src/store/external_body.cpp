@@ -1,5 +1,5 @@
 // Reading a post's word-processor document back as the body to publish.
-#include "editor/external_body.h"
+#include "store/external_body.h"
 
 #include "platform/files.h"
 #include "platform/regex.h"

@@ -1,8 +1,9 @@
 // Page commands: the command tables of the eight panes, argument cutting, and the dispatcher.
 #pragma once
 
-#include "shell/app_state.h"
+#include "core/app_state.h"
 
+#include <concepts>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -11,9 +12,13 @@
 
 namespace vellumite {
 
-// What a handler gets: the pane and address of the navigation, and the command's argument.
+struct CommandHandlers;
+
+// What a handler gets: the pane and address of the navigation, the command's argument, and the
+// handler table, through which a screen that leads to another calls that screen's handler.
 struct CommandContext {
     AppState& app;
+    const CommandHandlers& handlers;
     std::string pane;
     std::string address; // the navigation address as the pane reported it
     std::string command; // the table text that matched ("<$edit", "<$background", ...)
@@ -26,16 +31,37 @@ struct CommandContext {
     std::vector<std::string> list;
 };
 
-using CommandHandler = std::function<void(CommandContext&)>;
+inline constexpr std::string_view kNotAvailable = "This function is not available yet.";
 
-// The named handlers the command tables call. Each later piece of the editor replaces the
-// handlers it owns; until then a handler says plainly "This function is not available yet.".
+// Thrown by a handler that no feature has set, after it has said so: it stops the steps that
+// would have followed it. The dispatcher catches it.
+struct CommandNotAvailable {};
+
+// One named operation of the command tables. A handler that no feature has set says plainly
+// "This function is not available yet." when called.
+class CommandHandler {
+public:
+    CommandHandler() = default;
+    template <class F>
+    requires std::invocable<F&, CommandContext&> CommandHandler(F f) : m_run(std::move(f)) {}
+
+    void operator()(CommandContext& ctx) const;
+    bool isSet() const { return static_cast<bool>(m_run); }
+
+private:
+    std::function<void(CommandContext&)> m_run;
+};
+
+// The named handlers the command tables call. Each feature sets the ones it owns in its
+// install function (install*Commands in its *_commands.cpp), and src/app calls every install
+// function once. A table row names its handler by member, so it reaches whatever is set when
+// it runs; a screen that leads to another calls ctx.handlers.<name>(ctx).
 //
-// How a screen plugs in: write the operation as a function `void f(CommandContext& ctx)` in its
-// subsystem (it reads ctx.app for the database, LogID and host, and ctx.key / ctx.argument /
-// ctx.list for its argument), then assign it in installCommandHandlers() in
-// page_commands_install.cpp, e.g. `h.postNew = subPostNew;`. The table rows (order, matching,
-// argument cutting, the online check) stay as they are.
+// How a screen plugs in: write the operation as a function of the feature taking the
+// application state and typed arguments (`void subPostNew(AppState& app)`), then set the
+// handler in the feature's install function: `h.postNew = [](CommandContext& ctx) {
+// subPostNew(ctx.app); };`. The table rows (order, matching, argument cutting, the online
+// check) stay as they are.
 //
 // How a handler shows a page: build the text from the template, write it whole with
 // platform::files::writeFileAtomic(ctx.app.htmlFile("contentedit.html"), text), then
@@ -44,13 +70,15 @@ using CommandHandler = std::function<void(CommandContext&)>;
 // frame. Form fields, class names and selections go through Document (platform/host.h);
 // questions through ctx.app.host.msgBox(text, title, platform::MsgButtons::YesNo).
 //
-// A handler may throw (DbError, DomError, std::exception): the dispatcher shows the error's
-// description in a message box and the program goes on.
+// A handler may throw (NumberedError, DomError, std::exception): the dispatcher shows the
+// error's description in a message box and the program goes on.
 struct CommandHandlers {
     // Sites. createSite gets the typed name in ctx.argument; openSite the key.
     CommandHandler buildSiteList, createSite, openSite, showPasswordDialog, deleteOpenSite;
-    // Site settings.
-    CommandHandler showSettings, saveSettings, saveTitles, saveRecentSettings, viewUserSite;
+    // Site settings. leaveSettingsFor* are the settings page's ways to the template and
+    // editor screens, which first ask when the settings are not complete.
+    CommandHandler showSettings, saveSettings, saveTitles, saveRecentSettings, viewUserSite,
+        leaveSettingsForTemplate, leaveSettingsForEditor;
     // Editor page sections. showPostSet gets the set number in ctx.key.
     CommandHandler showToolbarItems, showRecentPosts, showResources, showArchives, showPostSet;
     // Post editor and drafts. showEditor is the blank editor reached from other screens.
@@ -60,8 +88,9 @@ struct CommandHandlers {
     CommandHandler showUserLinks, saveUserLink, editLink, deleteLink, recentPostAdd, removePost,
         showCategoryChooser, setCategory, removeCategory, saveCategory, editCategory,
         deleteCategory;
-    // Builds the settings screen's category frame page (no command of its own).
-    CommandHandler buildCategoryPage;
+    // Pages built for other screens, with no command of their own: the settings screen's
+    // category frame, and the archive menu after a published post was deleted.
+    CommandHandler buildCategoryPage, buildArchiveMenu;
     // Formatting and insertion tools.
     CommandHandler bold, italic, underline, indent, insertLink, insertImage, setLink, newsAlertEdit,
         toolbarAdd, toolbarDelete, anchorTo, wordEdit;
@@ -79,13 +108,6 @@ struct CommandHandlers {
     CommandHandler showResourceSetup, importResources, deleteResource, openGlintwatch,
         showResourceManager;
 };
-
-inline constexpr std::string_view kNotAvailable = "This function is not available yet.";
-
-// Every handler set to one that shows kNotAvailable.
-CommandHandlers notAvailableHandlers();
-// The handlers of the program: notAvailableHandlers() with each finished one assigned.
-CommandHandlers installCommandHandlers();
 
 // How a row reads its argument.
 enum class Arg {
@@ -110,7 +132,7 @@ struct CommandRow {
 };
 
 // The table of a pane, in the order its rows are tested. Empty for an unknown pane.
-std::vector<CommandRow> commandTable(std::string_view paneName, const CommandHandlers& h);
+std::vector<CommandRow> commandTable(std::string_view paneName);
 
 // The before-navigate decision and the commands to run, found without running anything.
 struct CommandMatch {
