@@ -62,6 +62,7 @@ int runEditor(const EditorOptions& options) {
     hostOptions.port = options.port;
     hostOptions.paneNames.assign(kPaneNames.begin(), kPaneNames.end());
     hostOptions.caption = std::string(kMainCaption);
+    hostOptions.messageTitle = "Vellumite";
     platform::WebHost host(loop, hostOptions);
     host.start();
 

@@ -39,7 +39,7 @@ std::string htmlAttribute(const std::string& text) {
 } // namespace
 
 void writeRedirectFile(const std::string& address, const std::filesystem::path& redirectFile) {
-    std::string page = "<!doctype html><meta charset=utf-8><title>Vellumite</title>"
+    std::string page = "<!doctype html><meta charset=utf-8><title>Editor</title>"
                        "<meta http-equiv=\"refresh\" content=\"0;url=" +
                        htmlAttribute(address) + "\"><p><a href=\"" + htmlAttribute(address) +
                        "\">Open the editor</a></p>\n";

@@ -24,7 +24,7 @@ namespace platform {
 //   pane.navigate(appFolder / "html/contentedit.html");                   // then point the pane
 //   pane.bringToFront();                                                   // at it (or a frame:
 //   pane.document().frame(0).navigate(appFolder / "html/currentposts.html"); //  frame(n))
-//   std::string title = pane.document().fieldValue("VellumiteContentEdit", "VellumiteTitle");
+//   std::string title = pane.document().fieldValue("PostForm", "Title");
 //   if (host.msgBox("Are you sure?", "Delete post?", MsgButtons::YesNo) != MsgResult::Yes) ...
 //
 // Writes are queued in order and return at once. Reads (field values, selection, busy state
@@ -173,7 +173,7 @@ public:
     virtual std::optional<std::filesystem::path> openFileDialog(std::string_view title,
                                                                 std::string_view filter) = 0;
 
-    // Opens (or reuses) the browser window of that name, e.g. "vellumitedisplay", at `address`
+    // Opens (or reuses) the browser window of that name at `address`
     // (a web address, or a file of the app folder).
     virtual void openWindow(const std::string& address, const std::string& windowName) = 0;
     // The address under which a generated site file of html/output/ is previewed: served

@@ -695,7 +695,7 @@ void WebHost::handleEvent(const json& event) {
                        event.value("props", json::object()), event.value("argument", ""));
     } else if (type == "error") {
         msgBox("The page could not be changed: " + event.value("message", std::string("?")),
-               "Vellumite", MsgButtons::Ok);
+               m_options.messageTitle, MsgButtons::Ok);
     }
 }
 
@@ -719,7 +719,7 @@ bool WebHost::handleNavigation(const std::string& pane, const std::string& addre
 
 void WebHost::reportFailure(const std::string& description) {
     try {
-        msgBox(description, "Vellumite", MsgButtons::Ok);
+        msgBox(description, m_options.messageTitle, MsgButtons::Ok);
     } catch (const std::exception&) {
         // Showing it failed too; there is nowhere left to say it.
     }

@@ -24,6 +24,7 @@ struct WebHostOptions {
     int port = 0;                      // 0: a free port
     std::vector<std::string> paneNames;
     std::string caption;
+    std::string messageTitle; // the title of the host's own messages (failures of the page)
     // Top-level folders of the app folder that pages may load from (never the databases).
     std::vector<std::string> servedFolders = {"html", "templates", "external"};
     std::chrono::milliseconds readTimeout{15'000}; // a page that does not answer a read
