@@ -17,13 +17,6 @@ namespace {
 using platform::MsgButtons;
 using platform::MsgResult;
 
-std::string lowered(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
-
 bool hasNumber(std::string_view text) {
     for (char c : text) {
         if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '+' || c == '-' || c == '.')
@@ -379,7 +372,7 @@ std::vector<CommandMatch> Dispatcher::find(std::string_view paneName,
         return found;
     // The front page matches without regard to case; elsewhere only help does.
     const bool front = paneName == pane::Frontpage;
-    const std::string lower = lowered(address);
+    const std::string lower = platform::asciiLower(address);
     std::vector<std::string> matched;
     for (const auto& r : *table) {
         std::string_view hay = (front || r.text == "<$help$>") ? std::string_view(lower) : address;

@@ -4,6 +4,7 @@
 #include "net/ftp_client.h"
 #include "platform/error.h"
 #include "platform/numbers.h"
+#include "platform/text.h"
 
 #include <chrono>
 #include <filesystem>
@@ -19,20 +20,10 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 std::string percentDecode(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%') {
-            int high = i + 2 < text.size() ? platform::hexDigitValue(text[i + 1]) : -1;
-            int low = i + 2 < text.size() ? platform::hexDigitValue(text[i + 2]) : -1;
-            if (high < 0 || low < 0)
-                throw std::invalid_argument("bad percent escape in \"" + text + "\"");
-            out += static_cast<char>(high * 16 + low);
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
+    auto decoded = platform::percentDecode(text);
+    if (!decoded)
+        throw std::invalid_argument("bad percent escape in \"" + text + "\"");
+    return *decoded;
 }
 
 // A failure to report: the client's error number and text.

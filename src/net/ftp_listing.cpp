@@ -2,6 +2,7 @@
 #include "net/ftp_listing.h"
 
 #include "platform/error.h"
+#include "platform/text.h"
 
 #include <algorithm>
 #include <array>
@@ -19,13 +20,6 @@ constexpr std::array<std::string_view, 12> kMonths = {"jan", "feb", "mar", "apr"
 
 [[noreturn]] void typeMismatch() {
     throw platform::NumberedError(13, "Type mismatch", "CFtpClient.ParseListing");
-}
-
-std::string lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
 }
 
 // Mid(text, start, length) with a 1-based start, as the column rules are written.
@@ -86,7 +80,7 @@ FtpDateTime makeDate(int year, int month, int day, int hour, int minute, int sec
 // "hh:mm" or "hh:mm:ss", optionally followed by AM or PM (with or without a space).
 void parseTime(std::string_view text, int& hour, int& minute, int& second) {
     text = trim(text);
-    std::string upper = lower(text);
+    std::string upper = platform::asciiLower(text);
     int adjust = -1; // -1: 24-hour clock; 0: AM; 12: PM
     if (upper.size() >= 2 && (upper.ends_with("am") || upper.ends_with("pm"))) {
         adjust = upper.ends_with("pm") ? 12 : 0;
@@ -221,7 +215,7 @@ FtpDateTime localNow() {
 }
 
 std::size_t GetDateStartPosition(std::string_view line) {
-    const std::string lowered = lower(line);
+    const std::string lowered = platform::asciiLower(line);
     for (std::string_view month : kMonths) {
         std::string needle = " " + std::string(month) + " ";
         std::size_t space = lowered.find(needle);
@@ -238,7 +232,7 @@ std::size_t GetDateStartPosition(std::string_view line) {
 
 FtpDateTime ParseListingDate(std::string_view text, const FtpDateTime& today) {
     std::string t = replaceAll(std::string(text), "  ", " ");
-    auto month = std::find(kMonths.begin(), kMonths.end(), lower(t.substr(0, 3)));
+    auto month = std::find(kMonths.begin(), kMonths.end(), platform::asciiLower(t.substr(0, 3)));
     if (month == kMonths.end())
         typeMismatch();
     int day = number(trimRight(mid(t, 5, 2)));
@@ -284,7 +278,7 @@ FtpDateTime ParseDosDate(std::string_view text) {
 }
 
 std::shared_ptr<CFtpFiles> ParseListing(std::string_view text, const FtpDateTime& today) {
-    if (lower(text.substr(0, 5)) == "total") {
+    if (platform::asciiLower(text.substr(0, 5)) == "total") {
         std::size_t lf = text.find('\n');
         text = lf == std::string_view::npos ? std::string_view() : text.substr(lf + 1);
     }

@@ -1,6 +1,8 @@
 // Whole-file reads and writes, case-insensitive resolution and tree copies.
 #include "platform/files.h"
 
+#include "platform/text.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <fstream>
@@ -16,10 +18,6 @@ namespace {
 [[noreturn]] void fail(int err, std::string_view verb, const fs::path& path) {
     throw std::system_error(err, std::generic_category(),
                             "cannot " + std::string(verb) + " " + path.string());
-}
-
-bool sameNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
 }
 
 } // namespace
@@ -139,7 +137,7 @@ std::optional<fs::path> resolveNoCase(const fs::path& base, std::string_view rel
         }
         std::optional<fs::path> found;
         for (fs::directory_iterator it(current, ec), end; !ec && it != end; it.increment(ec)) {
-            if (sameNoCase(it->path().filename().string(), name)) {
+            if (equalsNoCase(it->path().filename().string(), name)) {
                 found = it->path();
                 break;
             }

@@ -1,6 +1,10 @@
 // Literal replacement over memmem: pages are filled by many passes, so each pass stays linear.
 #include "platform/text.h"
 
+#include "platform/numbers.h"
+
+#include <algorithm>
+
 #include <cctype>
 #include <cstring>
 
@@ -153,6 +157,43 @@ std::string stripTags(std::string_view text) {
     }
     out.append(text.substr(at));
     return out;
+}
+
+std::optional<std::string> percentDecode(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            out += text[i];
+            continue;
+        }
+        const int high = i + 2 < text.size() ? hexDigitValue(text[i + 1]) : -1;
+        const int low = i + 2 < text.size() ? hexDigitValue(text[i + 2]) : -1;
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        out += static_cast<char>(high * 16 + low);
+        i += 2;
+    }
+    return out;
+}
+
+namespace {
+char asciiLowerChar(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+} // namespace
+
+std::string asciiLower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        c = asciiLowerChar(c);
+    return out;
+}
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return asciiLowerChar(x) == asciiLowerChar(y);
+           });
 }
 
 } // namespace platform

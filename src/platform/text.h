@@ -2,6 +2,7 @@
 // templates are filled with.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,15 @@ std::string htmlEscapeKeepingReferences(std::string_view text);
 // The text with every byte but ASCII letters, digits and those in `keep` written as %XX: the
 // default keeps what a query value may hold as it stands.
 std::string percentEncode(std::string_view text, std::string_view keep = "-_.~");
+
+// Percent-decoding ("%41" is "A"; "+" stays "+"). Nothing when an escape is cut short or holds
+// a character that is not a hexadecimal digit.
+std::optional<std::string> percentDecode(std::string_view text);
+
+// ASCII letters lower-cased; every other byte (UTF-8 included) kept as it is.
+std::string asciiLower(std::string_view text);
+// Equal without regard to ASCII letter case.
+bool equalsNoCase(std::string_view a, std::string_view b);
 
 // The same for a path in an address: "/" and the other characters a path may hold stay.
 inline std::string percentEncodePath(std::string_view text) {

@@ -51,26 +51,6 @@ bool constantTimeEqual(std::string_view a, std::string_view b) {
     return diff == 0;
 }
 
-// Percent-decoding of a path ("+" stays "+"). Nothing when a code is broken.
-std::optional<std::string> percentDecode(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '%') {
-            out += text[i];
-            continue;
-        }
-        if (i + 2 >= text.size())
-            return std::nullopt;
-        int hi = hexDigitValue(text[i + 1]);
-        int lo = hexDigitValue(text[i + 2]);
-        if (hi < 0 || lo < 0)
-            return std::nullopt;
-        out += static_cast<char>(hi * 16 + lo);
-        i += 2;
-    }
-    return out;
-}
-
 bool hasControlBytes(std::string_view text) {
     for (unsigned char c : text)
         if (c < 0x20 || c == 0x7f)
@@ -79,9 +59,7 @@ bool hasControlBytes(std::string_view text) {
 }
 
 std::string contentType(const fs::path& file) {
-    std::string ext = file.extension().string();
-    for (auto& c : ext)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string ext = asciiLower(file.extension().string());
     static const std::map<std::string, std::string> types = {
         {".html", "text/html; charset=utf-8"},
         {".htm", "text/html; charset=utf-8"},
@@ -256,11 +234,7 @@ private:
         std::string top = relative.substr(0, relative.find('/'));
         bool allowed = false;
         for (const auto& folder : servedFolders)
-            if (top.size() == folder.size() &&
-                std::equal(top.begin(), top.end(), folder.begin(), [](char a, char b) {
-                    return std::tolower(static_cast<unsigned char>(a)) ==
-                           std::tolower(static_cast<unsigned char>(b));
-                }))
+            if (equalsNoCase(top, folder))
                 allowed = true;
         if (!allowed)
             return std::nullopt;

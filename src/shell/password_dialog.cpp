@@ -2,6 +2,7 @@
 #include "shell/password_dialog.h"
 
 #include "core/panes.h"
+#include "platform/text.h"
 #include "shell/mod_encrypt.h"
 
 #include <algorithm>
@@ -11,13 +12,6 @@ namespace vellumite {
 namespace {
 
 using platform::ControlKind;
-
-std::string lowerCased(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
-        return static_cast<char>(c < 0x80 ? std::tolower(c) : c);
-    });
-    return text;
-}
 
 platform::Form& passwordForm(AppState& app) {
     platform::Form& form = app.host.form(std::string(kPasswordForm));
@@ -48,8 +42,8 @@ void subShowPasswordDialog(AppState& app) {
 
 void cmdSetPassword_Click(AppState& app) {
     platform::Form& form = passwordForm(app);
-    const std::string password = lowerCased(form.text("txtNewPass"));
-    const std::string confirm = lowerCased(form.text("txtNewPassConfirm"));
+    const std::string password = platform::asciiLower(form.text("txtNewPass"));
+    const std::string confirm = platform::asciiLower(form.text("txtNewPassConfirm"));
     if (password != confirm) {
         app.host.msgBox(kPasswordMismatch, "Vellumite");
         return;

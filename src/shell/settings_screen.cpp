@@ -83,10 +83,7 @@ private:
 
 bool beginsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) ==
-                      std::tolower(static_cast<unsigned char>(b));
-           });
+           platform::equalsNoCase(text.substr(0, prefix.size()), prefix);
 }
 
 std::string_view withoutLeadingBlanks(std::string_view text) {
