@@ -20,8 +20,7 @@ std::string shellQuoted(const std::string& text) {
 }
 
 ProgramRun runCommand(const std::string& commandLine, int seconds) {
-    std::string command =
-        "timeout -k 5 " + std::to_string(seconds) + " " + commandLine + " 2>&1";
+    std::string command = "timeout -k 5 " + std::to_string(seconds) + " " + commandLine + " 2>&1";
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe)
         return {};

@@ -23,8 +23,8 @@ constexpr std::string_view kDesignPrefix = "rqzd~";
 
 // The designer's elements in the order of their rules in a design's first style sheet.
 constexpr std::array<std::string_view, 10> kDesignElements = {
-    "archive", "background", "category", "contact",   "content",
-    "copyright", "highlight", "home",   "link",    "title"};
+    "archive",   "background", "category", "contact", "content",
+    "copyright", "highlight",  "home",     "link",    "title"};
 
 std::vector<std::string> libraryNames() {
     std::vector<std::string> names;
@@ -122,23 +122,49 @@ TEST(TemplateLibrary, HoldsSimpleAndTwoDesignsEachWithASeventyPixelGifThumbnail)
         ASSERT_GE(bytes.size(), 10u) << gif;
         EXPECT_TRUE(bytes.starts_with("GIF89a") || bytes.starts_with("GIF87a")) << gif;
         // The logical screen size: two little-endian 16-bit numbers after the signature.
-        auto u16 = [&](int at) { return (unsigned char)bytes[at] | (unsigned char)bytes[at + 1] << 8; };
+        auto u16 = [&](int at) {
+            return (unsigned char)bytes[at] | (unsigned char)bytes[at + 1] << 8;
+        };
         EXPECT_EQ(u16(6), 70) << gif << " width";
         EXPECT_EQ(u16(8), 70) << gif << " height";
     }
 }
 
 TEST(TemplateLibrary, EveryTemplateUsesTheWholeTagVocabularyAndLoadsNothingFromOutside) {
-    const std::vector<std::string_view> vocabulary = {
-        "<$LinkTitle$>", "<$HighlightTitle$>", "<$CategoryTitle$>", "<$VellumiteContactMe$>",
-        "<$VellumiteContactEmail$>", "<$VellumiteID$>", "<$copyright$>", "<$VellumiteLogTitle$>",
-        "<$VellumitePageTitle$>", "<$VellumiteSearchTerms$>", "<VellumitePostBlock>",
-        "</VellumitePostBlock>", "<$VellumitePostID$>", "<$VellumitePostTitle$>",
-        "<$VellumitePostByline$>", "<$VellumitePostBody$>", "<$VellumitePostDateStamp$>",
-        "<$VellumiteImage$>", "<$midblocks$>", "<$Startblock$>", "<$Endblock$>", "<$NextSet$>",
-        "<$PrevSet$>", "<$DisplayMode$>", "<UserLinkList>", "</UserLinkList>", "<$LinkText$>",
-        "<$GlintwatchPageTitle$>", "<UserHighlightList>", "</UserHighlightList>",
-        "<$HighlightText$>", "<UserCategoryList>", "</UserCategoryList>", "<$Category$>"};
+    const std::vector<std::string_view> vocabulary = {"<$LinkTitle$>",
+                                                      "<$HighlightTitle$>",
+                                                      "<$CategoryTitle$>",
+                                                      "<$VellumiteContactMe$>",
+                                                      "<$VellumiteContactEmail$>",
+                                                      "<$VellumiteID$>",
+                                                      "<$copyright$>",
+                                                      "<$VellumiteLogTitle$>",
+                                                      "<$VellumitePageTitle$>",
+                                                      "<$VellumiteSearchTerms$>",
+                                                      "<VellumitePostBlock>",
+                                                      "</VellumitePostBlock>",
+                                                      "<$VellumitePostID$>",
+                                                      "<$VellumitePostTitle$>",
+                                                      "<$VellumitePostByline$>",
+                                                      "<$VellumitePostBody$>",
+                                                      "<$VellumitePostDateStamp$>",
+                                                      "<$VellumiteImage$>",
+                                                      "<$midblocks$>",
+                                                      "<$Startblock$>",
+                                                      "<$Endblock$>",
+                                                      "<$NextSet$>",
+                                                      "<$PrevSet$>",
+                                                      "<$DisplayMode$>",
+                                                      "<UserLinkList>",
+                                                      "</UserLinkList>",
+                                                      "<$LinkText$>",
+                                                      "<$GlintwatchPageTitle$>",
+                                                      "<UserHighlightList>",
+                                                      "</UserHighlightList>",
+                                                      "<$HighlightText$>",
+                                                      "<UserCategoryList>",
+                                                      "</UserCategoryList>",
+                                                      "<$Category$>"};
     for (const std::string& name : libraryNames()) {
         std::string html = templateText(name);
         // A block marker twice would make the second block plain text.
@@ -157,7 +183,8 @@ TEST(TemplateLibrary, EveryTemplateGeneratesTheSampleSiteIntoPagesThatParseAsHtm
     std::vector<fs::path> pages;
     for (const std::string& name : libraryNames()) {
         std::string html = templateText(name);
-        for (const SiteVariant& variant : {SiteVariant{"sample", 10, 20}, SiteVariant{"paged", 2, 3}}) {
+        for (const SiteVariant& variant :
+             {SiteVariant{"sample", 10, 20}, SiteVariant{"paged", 2, 3}}) {
             fs::path folder = dir / name / variant.name;
             std::vector<fs::path> written;
             ASSERT_NO_THROW(written = generateSample(folder, html, variant)) << name;
@@ -207,7 +234,8 @@ TEST(HtmlCheck, ReportsEveryFaultAPageCanHave) {
     const std::string head = "<head><meta charset=\"utf-8\"><meta name=\"viewport\" "
                              "content=\"width=device-width, initial-scale=1\"><title>t</title>"
                              "</head>";
-    const std::string good = "<!DOCTYPE html><html lang=\"en\">" + head + "<body><p>x</p></body></html>";
+    const std::string good =
+        "<!DOCTYPE html><html lang=\"en\">" + head + "<body><p>x</p></body></html>";
     struct Case {
         std::string page;
         std::string report; // what the check must say; empty: nothing
@@ -237,6 +265,7 @@ TEST(HtmlCheck, ReportsEveryFaultAPageCanHave) {
         if (c.report.empty())
             EXPECT_EQ(check.output, "") << c.page;
         else
-            EXPECT_NE(check.output.find(c.report), std::string::npos) << c.page << "\n" << check.output;
+            EXPECT_NE(check.output.find(c.report), std::string::npos) << c.page << "\n"
+                                                                      << check.output;
     }
 }
