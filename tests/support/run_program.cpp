@@ -1,4 +1,4 @@
-// popen-based runner for the program under test.
+// popen-based runners for the program under test and other command lines.
 #include "support/run_program.h"
 
 #include <array>
@@ -9,7 +9,18 @@ namespace testing_support {
 
 ProgramRun runVellumite(const std::string& args) {
     // A deadline, so that a run which starts the editor by mistake fails instead of waiting.
-    std::string command = "timeout -k 5 20 " + std::string(VELLUMITE_BINARY) + " " + args + " 2>&1";
+    return runCommand(std::string(VELLUMITE_BINARY) + " " + args);
+}
+
+std::string shellQuoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+ProgramRun runCommand(const std::string& commandLine, int seconds) {
+    std::string command = "timeout -k 5 " + std::to_string(seconds) + " " + commandLine + " 2>&1";
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe)
         return {};

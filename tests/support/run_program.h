@@ -14,4 +14,10 @@ struct ProgramRun {
 // 20 seconds.
 ProgramRun runVellumite(const std::string& args);
 
+// Runs a shell command line, ended after `seconds`.
+ProgramRun runCommand(const std::string& commandLine, int seconds = 20);
+
+// `text` as one shell word.
+std::string shellQuoted(const std::string& text);
+
 } // namespace testing_support
