@@ -1,0 +1,145 @@
+// The request checks of the local web server.
+#include "platform/web_requests.h"
+
+#include "platform/text.h"
+
+namespace platform::web {
+
+namespace {
+
+constexpr std::string_view kNotFromUs = "Refused: not from this editor's pages.";
+
+Verdict refused(int status, std::string reason) {
+    Verdict v;
+    v.route = Route::Refused;
+    v.status = status;
+    v.reason = std::move(reason);
+    return v;
+}
+
+Verdict routed(Route route, std::string rest = {}) {
+    Verdict v;
+    v.route = route;
+    v.rest = std::move(rest);
+    return v;
+}
+
+Verdict checkPane(const RequestFacts& request, std::string_view rest, std::string_view query) {
+    const std::size_t slash = rest.find('/');
+    if (slash == std::string_view::npos)
+        return routed(Route::NotFound);
+    auto relative = percentDecode(rest.substr(slash + 1));
+    if (!relative || hasControlBytes(*relative) || hasControlBytes(query))
+        return refused(400, "Bad address.");
+    if (!fromOurPages(request) || isPrefetch(request))
+        return refused(403, std::string(kNotFromUs));
+    Verdict v = routed(Route::Pane, std::move(*relative));
+    v.pane = std::string(rest.substr(0, slash));
+    v.navigation = isNavigation(request);
+    return v;
+}
+
+Verdict checkGet(const RequestFacts& request, std::string_view rest, std::string_view query) {
+    if (rest.empty() || rest == "index.html")
+        return routed(Route::Shell);
+    if (rest.substr(0, 6) == "shell/") {
+        std::string_view name = rest.substr(6);
+        return name == "shell.js" || name == "shell.css"
+                   ? routed(Route::ShellFile, std::string(name))
+                   : routed(Route::NotFound);
+    }
+    if (rest.substr(0, 5) == "pane/")
+        return checkPane(request, rest.substr(5), query);
+    auto decoded = percentDecode(rest);
+    if (!decoded || hasControlBytes(*decoded))
+        return refused(400, "Bad address.");
+    if (decoded->substr(0, 8) == "preview/")
+        return routed(Route::Preview, decoded->substr(8));
+    if (decoded->substr(0, 5) == "file/") {
+        // Pages of the app folder opened in a window of their own: served, never dispatched.
+        if (!fromOurPages(request))
+            return refused(403, std::string(kNotFromUs));
+        return routed(Route::File, decoded->substr(5));
+    }
+    return routed(Route::NotFound);
+}
+
+} // namespace
+
+bool hostAllowed(std::string_view host, int port) {
+    const std::string p = ":" + std::to_string(port);
+    return host == "127.0.0.1" + p || host == "localhost" + p || host == "[::1]" + p;
+}
+
+std::string originOf(std::string_view host) {
+    return "http://" + std::string(host);
+}
+
+bool fromOurPages(const RequestFacts& request) {
+    if (!request.secFetchSite.empty())
+        return request.secFetchSite == "same-origin";
+    const std::string mine = originOf(request.host) + "/";
+    return request.referer.compare(0, mine.size(), mine) == 0;
+}
+
+bool isPrefetch(const RequestFacts& request) {
+    return request.purpose.find("prefetch") != std::string::npos ||
+           request.purpose.find("prerender") != std::string::npos;
+}
+
+bool isNavigation(const RequestFacts& request) {
+    if (!request.secFetchMode.empty())
+        return request.secFetchMode == "navigate" || request.secFetchMode == "nested-navigate";
+    return request.secFetchDest == "document" || request.secFetchDest == "iframe" ||
+           request.secFetchDest == "frame";
+}
+
+bool hasControlBytes(std::string_view text) {
+    for (unsigned char c : text)
+        if (c < 0x20 || c == 0x7f)
+            return true;
+    return false;
+}
+
+bool constantTimeEqual(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    unsigned char diff = 0;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        diff |= static_cast<unsigned char>(a[i] ^ b[i]);
+    return diff == 0;
+}
+
+Verdict checkRequest(const RequestFacts& request, std::string_view token, int port) {
+    if (!hostAllowed(request.host, port))
+        return refused(421, "This server answers only to its own address.");
+    std::string_view target = request.target;
+    const std::size_t question = target.find('?');
+    std::string_view path = target.substr(0, question);
+    std::string_view query = question == std::string_view::npos ? "" : target.substr(question + 1);
+    // "/s/<token>/..."
+    if (path.size() < 4 + token.size() || path.substr(0, 3) != "/s/" ||
+        !constantTimeEqual(path.substr(3, token.size()), token) || path[3 + token.size()] != '/')
+        return refused(404, "Not found.");
+    std::string_view rest = path.substr(4 + token.size());
+    Verdict verdict;
+    if (request.method == "POST") {
+        // Our own pages only: a POST always carries its Origin.
+        if (request.origin != originOf(request.host))
+            return refused(403, std::string(kNotFromUs));
+        if (rest == "channel")
+            verdict = routed(Route::Channel);
+        else if (rest == "event")
+            verdict = routed(Route::Event);
+        else
+            return refused(404, "Not found.");
+    } else if (request.method != "GET" && request.method != "HEAD") {
+        return refused(405, "Method not allowed.");
+    } else {
+        verdict = checkGet(request, rest, query);
+    }
+    verdict.query = std::string(query);
+    return verdict;
+}
+
+} // namespace platform::web

@@ -1,0 +1,67 @@
+// The checks every request to the local web server passes, as pure functions of its headers.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform::web {
+
+// What the checks read of a request.
+struct RequestFacts {
+    std::string method;       // "GET", "POST", ...
+    std::string target;       // path and query as sent: "/s/<token>/pane/webContent/x.html?a"
+    std::string host;         // Host
+    std::string origin;       // Origin
+    std::string secFetchSite; // Sec-Fetch-Site
+    std::string secFetchMode; // Sec-Fetch-Mode
+    std::string secFetchDest; // Sec-Fetch-Dest
+    std::string purpose;      // Sec-Purpose, else Purpose
+    std::string referer;      // Referer
+};
+
+// Where a request that passed the checks goes.
+enum class Route {
+    Refused,   // answered with `status` and `reason`
+    Shell,     // the shell page
+    ShellFile, // shell/shell.js or shell/shell.css (`rest` holds the name)
+    Channel,   // the page-operation channel (POST)
+    Event,     // an event of the shell page (POST)
+    Pane,      // a page of a pane: `pane`, and its path in the app folder in `rest`
+    Preview,   // a generated page; `rest` holds its decoded path below the output folder
+    File,      // a page of the app folder opened in a window of its own; `rest` decoded
+    NotFound,
+};
+
+struct Verdict {
+    Route route = Route::Refused;
+    int status = 0;          // for Refused
+    std::string reason;      // for Refused
+    std::string rest;        // what follows the route's prefix (see Route), decoded
+    std::string pane;        // for Pane: the pane's name
+    std::string query;       // the query, without its "?"
+    bool navigation = false; // a pane page loaded as a document (dispatched), not a sub-resource
+};
+
+// The Host header names this server: 127.0.0.1, localhost or [::1] with our port.
+bool hostAllowed(std::string_view host, int port);
+// "http://<host>", the origin our own pages send.
+std::string originOf(std::string_view host);
+// From our own pages: Sec-Fetch-Site "same-origin", or, when a browser sends no such header,
+// a Referer of our origin.
+bool fromOurPages(const RequestFacts& request);
+// A prefetch or prerender, which must never run a page command.
+bool isPrefetch(const RequestFacts& request);
+// A document load (top level or frame) rather than a script, style or image.
+bool isNavigation(const RequestFacts& request);
+// Bytes below 0x20 and 0x7f, which no name or command of ours holds.
+bool hasControlBytes(std::string_view text);
+
+// Every check in its order: Host, the token (constant time), the method, the route, the
+// origin rules of the route. `port` is the server's; `token` the editor's secret.
+Verdict checkRequest(const RequestFacts& request, std::string_view token, int port);
+
+// Compares without revealing through its timing where the first difference lies.
+bool constantTimeEqual(std::string_view a, std::string_view b);
+
+} // namespace platform::web

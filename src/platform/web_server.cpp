@@ -1,0 +1,310 @@
+// The server-thread half of the web host: checks, routes, files, the channel and the events.
+#include "platform/web_server.h"
+
+#include "platform/files.h"
+#include "platform/text.h"
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <sys/random.h>
+
+namespace platform {
+
+using nlohmann::json;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string randomToken() {
+    unsigned char bytes[32];
+    std::size_t got = 0;
+    while (got < sizeof bytes) {
+        ssize_t n = ::getrandom(bytes + got, sizeof bytes - got, 0);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw std::runtime_error(std::string("cannot make a token: ") + std::strerror(errno));
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    static const char* hex = "0123456789abcdef";
+    std::string out;
+    for (unsigned char b : bytes) {
+        out += hex[b >> 4];
+        out += hex[b & 15];
+    }
+    return out;
+}
+
+std::string contentType(const fs::path& file) {
+    const std::string ext = asciiLower(file.extension().string());
+    static const std::map<std::string, std::string> types = {
+        {".html", "text/html; charset=utf-8"},
+        {".htm", "text/html; charset=utf-8"},
+        {".css", "text/css; charset=utf-8"},
+        {".js", "text/javascript; charset=utf-8"},
+        {".mjs", "text/javascript; charset=utf-8"},
+        {".json", "application/json"},
+        {".xml", "application/xml"},
+        {".txt", "text/plain; charset=utf-8"},
+        {".gif", "image/gif"},
+        {".jpg", "image/jpeg"},
+        {".jpeg", "image/jpeg"},
+        {".png", "image/png"},
+        {".svg", "image/svg+xml"},
+        {".ico", "image/x-icon"},
+        {".webp", "image/webp"},
+        {".woff2", "font/woff2"},
+    };
+    auto it = types.find(ext);
+    return it == types.end() ? "application/octet-stream" : it->second;
+}
+
+constexpr const char* kPageCsp =
+    "default-src 'self'; script-src 'self'; style-src 'self' 'unsafe-inline'; "
+    "img-src * data:; media-src *; font-src 'self'; connect-src 'self'; frame-src *; "
+    "frame-ancestors 'self'; form-action 'self'; base-uri 'self'; object-src 'none'";
+// A generated site runs its own scripts, in an opaque origin that cannot reach the editor.
+constexpr const char* kPreviewCsp = "sandbox allow-scripts allow-popups";
+
+const char* kNotFoundPage = "<!doctype html><meta charset=utf-8><title>Not found</title>"
+                            "<link rel=stylesheet href=\"/s/%TOKEN%/shell/shell.css\">"
+                            "<body class=plain><p>This page is not here.</p>";
+
+} // namespace
+
+ServerState::ServerState(EventLoop& loop_, WebHost& host_, std::shared_ptr<bool> alive_,
+                         const WebHostOptions& options)
+    : loop(loop_), host(&host_), alive(std::move(alive_)), token(randomToken()),
+      appFolder(options.appFolder), shellFolder(options.shellFolder),
+      servedFolders(options.servedFolders) {}
+
+void ServerState::toLoop(std::function<void(WebHost&)> work) {
+    loop.post([alive = std::weak_ptr<bool>(alive), host = host, work = std::move(work)] {
+        auto flag = alive.lock();
+        if (!flag || !*flag)
+            return;
+        // Nothing the logic throws may end the loop: it is shown, and the editor goes on.
+        try {
+            work(*host);
+        } catch (const std::exception& e) {
+            host->reportFailure(e.what());
+        }
+    });
+}
+
+void ServerState::refuse(httplib::Response& res, int status, const std::string& why) {
+    res.status = status;
+    res.set_content(why + "\n", "text/plain; charset=utf-8");
+}
+
+void ServerState::notFound(httplib::Response& res) {
+    std::string page = kNotFoundPage;
+    page.replace(page.find("%TOKEN%"), 7, token);
+    res.status = 404;
+    res.set_content(page, "text/html; charset=utf-8");
+}
+
+void ServerState::serveFile(httplib::Response& res, const fs::path& file) {
+    try {
+        res.set_content(files::readFile(file), contentType(file).c_str());
+        res.status = 200;
+    } catch (const std::system_error&) {
+        notFound(res);
+    }
+}
+
+std::optional<fs::path> ServerState::appFile(const std::string& relative) const {
+    const std::string top = relative.substr(0, relative.find('/'));
+    bool allowed = false;
+    for (const auto& folder : servedFolders)
+        allowed = allowed || equalsNoCase(top, folder);
+    if (!allowed)
+        return std::nullopt;
+    auto found = files::resolveNoCase(appFolder, relative);
+    if (!found || !fs::is_regular_file(*found))
+        return std::nullopt;
+    return found;
+}
+
+namespace {
+
+web::RequestFacts factsOf(const httplib::Request& req) {
+    web::RequestFacts facts;
+    facts.method = req.method;
+    facts.target = req.target;
+    facts.host = req.get_header_value("Host");
+    facts.origin = req.get_header_value("Origin");
+    facts.secFetchSite = req.get_header_value("Sec-Fetch-Site");
+    facts.secFetchMode = req.get_header_value("Sec-Fetch-Mode");
+    facts.secFetchDest = req.get_header_value("Sec-Fetch-Dest");
+    facts.purpose = req.get_header_value("Sec-Purpose");
+    if (facts.purpose.empty())
+        facts.purpose = req.get_header_value("Purpose");
+    facts.referer = req.get_header_value("Referer");
+    return facts;
+}
+
+} // namespace
+
+void ServerState::install() {
+    server.set_default_headers({
+        {"Content-Security-Policy", kPageCsp},
+        {"X-Content-Type-Options", "nosniff"},
+        {"Referrer-Policy", "no-referrer"},
+        {"Cache-Control", "no-store"},
+        {"X-Frame-Options", "SAMEORIGIN"},
+    });
+    server.new_task_queue = [] { return new httplib::ThreadPool(24); };
+    server.set_keep_alive_timeout(2);
+    // The channel writes small chunks; waiting for ACKs (Nagle) would add tens of ms each.
+    server.set_tcp_nodelay(true);
+    // Every request passes the checks here first (web_requests.h) and is routed by hand: the
+    // token stays out of any pattern. An event that passed goes on to the one route of the
+    // server's own, which reads its body.
+    server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+        const web::Verdict verdict = web::checkRequest(factsOf(req), token, port);
+        if (verdict.route == web::Route::Event)
+            return httplib::Server::HandlerResponse::Unhandled;
+        route(req, res, verdict);
+        return httplib::Server::HandlerResponse::Handled;
+    });
+    server.Post(
+        "/s/" + token + "/event",
+        [this](const httplib::Request& req, httplib::Response& res) { handleEventPost(req, res); });
+}
+
+void ServerState::route(const httplib::Request& req, httplib::Response& res,
+                        const web::Verdict& verdict) {
+    switch (verdict.route) {
+    case web::Route::Refused:
+        refuse(res, verdict.status, verdict.reason);
+        return;
+    case web::Route::Shell:
+        serveFile(res, shellFolder / "shell.html");
+        return;
+    case web::Route::ShellFile:
+        serveFile(res, shellFolder / verdict.rest);
+        return;
+    case web::Route::Channel:
+        handleChannel(res);
+        return;
+    case web::Route::Event:
+        handleEventPost(req, res);
+        return;
+    case web::Route::Pane:
+        handlePane(res, verdict);
+        return;
+    case web::Route::Preview: {
+        auto file = files::resolveNoCase(appFolder / "html/output", verdict.rest);
+        if (!file || !fs::is_regular_file(*file)) {
+            notFound(res);
+            return;
+        }
+        serveFile(res, *file);
+        res.headers.erase("Content-Security-Policy");
+        res.set_header("Content-Security-Policy", kPreviewCsp);
+        return;
+    }
+    case web::Route::File: {
+        auto file = appFile(verdict.rest);
+        file ? serveFile(res, *file) : notFound(res);
+        return;
+    }
+    case web::Route::NotFound:
+        notFound(res);
+        return;
+    }
+}
+
+void ServerState::handlePane(httplib::Response& res, const web::Verdict& verdict) {
+    if (verdict.navigation) {
+        std::string address = (appFolder / verdict.rest).string();
+        if (!verdict.query.empty())
+            address += "?" + verdict.query;
+        auto decision = std::make_shared<Decision>();
+        toLoop([pane = verdict.pane, address, decision](WebHost& host) {
+            // A failing handler still answers the page: it stays where it was.
+            struct Answer {
+                std::shared_ptr<Decision> decision;
+                ~Answer() { decision->set(true); }
+            } fallback{decision};
+            bool cancel =
+                host.handleNavigation(pane, address, [decision](bool c) { decision->set(c); });
+            decision->set(cancel);
+        });
+        bool cancel = true;
+        {
+            std::unique_lock lock(decision->mutex);
+            // The logic answers in microseconds unless it is inside a long piece of work; a
+            // page that waits longer is left where it was.
+            auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+            while (!decision->cancel && !stopping)
+                if (decision->wake.wait_until(lock, deadline) == std::cv_status::timeout)
+                    break;
+            if (decision->cancel)
+                cancel = *decision->cancel;
+        }
+        if (cancel) {
+            res.status = 204; // the pane stays where it was
+            return;
+        }
+    }
+    auto file = appFile(verdict.rest);
+    file ? serveFile(res, *file) : notFound(res);
+}
+
+void ServerState::handleChannel(httplib::Response& res) {
+    auto channel = std::make_shared<WebHost::Channel>();
+    channel->id = nextChannel++;
+    {
+        std::lock_guard lock(channelsMutex);
+        channels.push_back(channel);
+    }
+    toLoop([channel](WebHost& host) { host.attachChannel(channel); });
+    res.status = 200;
+    res.set_chunked_content_provider(
+        "application/x-ndjson",
+        [this, channel](std::size_t, httplib::DataSink& sink) {
+            std::deque<std::string> out;
+            {
+                std::unique_lock lock(channel->mutex);
+                channel->wake.wait_for(lock, std::chrono::seconds(15), [&] {
+                    return channel->closed || !channel->lines.empty() || stopping;
+                });
+                if (channel->closed || stopping) {
+                    lock.unlock();
+                    sink.done();
+                    return true;
+                }
+                out.swap(channel->lines);
+            }
+            if (out.empty())
+                out.push_back("{\"op\":\"ping\"}\n"); // finds a page that went away
+            std::string batch;
+            for (auto& line : out)
+                batch += line;
+            return sink.write(batch.data(), batch.size());
+        },
+        [this, channel](bool) {
+            channel->close();
+            {
+                std::lock_guard lock(channelsMutex);
+                std::erase(channels, channel);
+            }
+            toLoop([channel](WebHost& host) { host.detachChannel(channel); });
+        });
+}
+
+void ServerState::handleEventPost(const httplib::Request& req, httplib::Response& res) {
+    json event = json::parse(req.body, nullptr, false);
+    if (event.is_discarded() || !event.is_object()) {
+        refuse(res, 400, "Bad event.");
+        return;
+    }
+    toLoop([event = std::move(event)](WebHost& host) { host.handleEvent(event); });
+    res.status = 204;
+}
+
+} // namespace platform

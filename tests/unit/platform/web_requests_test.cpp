@@ -1,0 +1,130 @@
+// The local server's checks against hostile requests: each must be refused with its reason,
+// and our own pages must pass.
+#include "platform/web_requests.h"
+
+#include <gtest/gtest.h>
+
+using namespace platform::web;
+
+namespace {
+
+const std::string kToken(64, 'a');
+constexpr int kPort = 8123;
+
+// A frame navigation of our own shell page, which every case changes in one way.
+RequestFacts ourFrameLoad(std::string path) {
+    RequestFacts r;
+    r.method = "GET";
+    r.target = "/s/" + kToken + "/" + path;
+    r.host = "127.0.0.1:8123";
+    r.secFetchSite = "same-origin";
+    r.secFetchMode = "navigate";
+    r.secFetchDest = "iframe";
+    return r;
+}
+
+} // namespace
+
+TEST(WebRequests, HostileRequestsAreRefusedWithTheirReason) {
+    struct Case {
+        const char* what;
+        RequestFacts request;
+        int status;
+    };
+    auto with = [](RequestFacts r, auto change) {
+        change(r);
+        return r;
+    };
+    const RequestFacts command = ourFrameLoad("pane/webContent/html/x.html%3C$delete-1$%3E");
+    Case cases[] = {
+        {"DNS rebinding: a foreign Host", with(command, [](auto& r) { r.host = "evil.test:8123"; }),
+         421},
+        {"another port in Host", with(command, [](auto& r) { r.host = "127.0.0.1:80"; }), 421},
+        {"no token", with(command, [](auto& r) { r.target = "/pane/webContent/x.html"; }), 404},
+        {"a wrong token of the right length",
+         with(command, [](auto& r) { r.target = "/s/" + std::string(64, 'b') + "/"; }), 404},
+        {"the token cut short", with(command, [](auto& r) { r.target = "/s/aaaa/"; }), 404},
+        {"the token without its slash",
+         with(command, [](auto& r) { r.target = "/s/" + kToken + "x/"; }), 404},
+        {"a link from another site", with(command, [](auto& r) { r.secFetchSite = "cross-site"; }),
+         403},
+        {"a link from a sibling site", with(command, [](auto& r) { r.secFetchSite = "same-site"; }),
+         403},
+        {"no fetch headers and a foreign Referer",
+         with(command,
+              [](auto& r) {
+                  r.secFetchSite = "";
+                  r.referer = "http://127.0.0.1:8123.evil.test/";
+              }),
+         403},
+        {"a prefetch", with(command, [](auto& r) { r.purpose = "prefetch"; }), 403},
+        {"NUL in the path",
+         with(command, [](auto& r) { r.target = "/s/" + kToken + "/pane/webContent/a%00b"; }), 400},
+        {"CR LF in the query",
+         with(command,
+              [](auto& r) {
+                  r.target += "?x=%0d%0aQUIT";
+                  r.target += "\r";
+              }),
+         400},
+        {"a broken escape",
+         with(command, [](auto& r) { r.target = "/s/" + kToken + "/pane/webContent/%G1"; }), 400},
+        {"a POST from another origin",
+         with(command,
+              [](auto& r) {
+                  r.method = "POST";
+                  r.target = "/s/" + kToken + "/event";
+                  r.origin = "http://evil.test";
+              }),
+         403},
+        {"a POST without Origin",
+         with(command,
+              [](auto& r) {
+                  r.method = "POST";
+                  r.target = "/s/" + kToken + "/channel";
+              }),
+         403},
+        {"PUT", with(command, [](auto& r) { r.method = "PUT"; }), 405},
+        {"a window page from elsewhere",
+         with(ourFrameLoad("file/html/help.html"), [](auto& r) { r.secFetchSite = "none"; }), 403},
+    };
+    for (const auto& c : cases) {
+        const Verdict v = checkRequest(c.request, kToken, kPort);
+        EXPECT_EQ(v.route, Route::Refused) << c.what;
+        EXPECT_EQ(v.status, c.status) << c.what << ": " << v.reason;
+    }
+}
+
+TEST(WebRequests, OurOwnRequestsAreRouted) {
+    const Verdict command = checkRequest(
+        ourFrameLoad("pane/webContent/html/x.html%3C$delete-1$%3E?a=1"), kToken, kPort);
+    EXPECT_EQ(command.route, Route::Pane);
+    EXPECT_EQ(command.pane, "webContent");
+    EXPECT_EQ(command.rest, "html/x.html<$delete-1$>");
+    EXPECT_EQ(command.query, "a=1");
+    EXPECT_TRUE(command.navigation);
+
+    RequestFacts style = ourFrameLoad("pane/webContent/html/editor.css");
+    style.secFetchMode = "no-cors";
+    style.secFetchDest = "style";
+    EXPECT_FALSE(checkRequest(style, kToken, kPort).navigation) << "a sub-resource runs nothing";
+
+    // Older browsers send no fetch metadata: a Referer of our origin stands in for it.
+    RequestFacts old = ourFrameLoad("pane/webSetup/html/setup.html");
+    old.secFetchSite = old.secFetchMode = old.secFetchDest = "";
+    old.referer = "http://127.0.0.1:8123/s/" + kToken + "/";
+    EXPECT_EQ(checkRequest(old, kToken, kPort).route, Route::Pane);
+
+    RequestFacts event = ourFrameLoad("event");
+    event.method = "POST";
+    event.origin = "http://localhost:8123";
+    event.host = "localhost:8123";
+    EXPECT_EQ(checkRequest(event, kToken, kPort).route, Route::Event);
+
+    EXPECT_EQ(checkRequest(ourFrameLoad(""), kToken, kPort).route, Route::Shell);
+    EXPECT_EQ(checkRequest(ourFrameLoad("shell/shell.js"), kToken, kPort).route, Route::ShellFile);
+    EXPECT_EQ(checkRequest(ourFrameLoad("shell/other.js"), kToken, kPort).route, Route::NotFound);
+    const Verdict preview = checkRequest(ourFrameLoad("preview/item%201.html"), kToken, kPort);
+    EXPECT_EQ(preview.route, Route::Preview);
+    EXPECT_EQ(preview.rest, "item 1.html");
+}
