@@ -2,6 +2,8 @@
 // a value that happens to contain a later tag is filled by that later step too.
 #include "generator/site_page.h"
 
+#include "core/fill_engine.h"
+
 #include "platform/text.h"
 
 #include <strings.h>
@@ -113,9 +115,11 @@ SitePageRenderer::joinedItems(std::string_view item, std::string_view tag,
                               std::map<std::string, std::string, std::less<>>& cache) const {
     if (auto hit = cache.find(item); hit != cache.end())
         return hit->second;
+    // The list items fill one tag each, as the editor's list pages fill their blocks.
+    const BlockPattern pattern(item, {tag});
     std::string joined;
     for (const std::string& value : values)
-        joined += platform::replacedAll(item, tag, value);
+        pattern.appendFilled(joined, {value});
     cache.emplace(std::string(item), joined);
     return joined;
 }
