@@ -160,10 +160,9 @@ TEST(EventLoop, RunUntilGivesUpAfterItsTimeoutAndQuitEndsRun) {
     EXPECT_FALSE(loop.runUntil([] { return false; }, 30ms));
     EXPECT_GE(EventLoop::Clock::now() - start, 30ms);
 
-    std::thread stopper([&] {
-        std::this_thread::sleep_for(20ms);
-        loop.quit();
-    });
+    // Another thread quits while run() is already pumping.
+    std::thread stopper;
+    loop.post([&] { stopper = std::thread([&] { loop.quit(); }); });
     loop.run(); // returns only because of quit()
     stopper.join();
     EXPECT_TRUE(loop.quitRequested());

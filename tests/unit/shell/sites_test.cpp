@@ -94,39 +94,5 @@ TEST_F(Sites, OpenAsksForTheExactPasswordAndKeepsTheSiteClosedOtherwise) {
     EXPECT_EQ(f.app.logId, -1);
 }
 
-TEST_F(Sites, PasswordDialogStoresTheLowerCasedPasswordOrNoneAndRefusesLongOnes) {
-    const std::int32_t site = f.app.logId = f.addSite("Guarded");
-    auto ctx = f.context(pane::Setup);
-    platform::Form& form = f.host.form(std::string(kPasswordForm));
-    auto submit = [&](const std::string& password, const std::string& confirm,
-                      const std::string& button = "cmdSetPassword") {
-        subShowPasswordDialog(f.app);
-        form.setText("txtNewPass", password);
-        form.setText("txtNewPassConfirm", confirm);
-        form.deliver(button, button.empty() ? "close" : "click", {}, "");
-        return f.host.findForm(std::string(kPasswordForm)) != nullptr; // still open
-    };
-    auto stored = [&] { return Scramble(kPasswordKey, f.siteField(site, "password").toText(), 2); };
-    subShowPasswordDialog(f.app);
-    int hidden = 0; // the boxes hide what is typed
-    for (const auto& control : form.controls())
-        hidden += control.name.starts_with("txtNewPass") &&
-                  control.kind == platform::ControlKind::Password;
-    EXPECT_EQ(hidden, 2);
-
-    // Cancel and the window's close button store nothing.
-    EXPECT_FALSE(submit("abc", "abc", "cmdCancel"));
-    EXPECT_FALSE(submit("abc", "abc", ""));
-    EXPECT_TRUE(submit(std::string(256, 'x'), std::string(256, 'x')));
-    EXPECT_EQ(lastMessage(), kPasswordTooLong);
-    EXPECT_EQ(f.siteField(site, "password"), platform::Value());
-    EXPECT_FALSE(submit(std::string(255, 'x'), std::string(255, 'X')));
-    EXPECT_EQ(stored(), std::string(255, 'x'));
-    EXPECT_FALSE(submit("Open Sesame", "OPEN sesame"));
-    EXPECT_EQ(stored(), "open sesame");
-    EXPECT_FALSE(submit("", "")); // both boxes empty: no protection
-    EXPECT_EQ(f.siteField(site, "password"), platform::Value(""));
-}
-
 } // namespace
 } // namespace vellumite

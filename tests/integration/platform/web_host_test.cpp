@@ -22,7 +22,7 @@ public:
     BrowserUser(EventLoop& loop, const std::string& address, const std::string& userFile)
         : m_loop(loop) {
         m_child = testing_support::startChild(
-            {"node", VELLUMITE_TESTS_DIR "/integration/web_host/browser_user.mjs", address},
+            {"node", VELLUMITE_TESTS_DIR "/integration/platform/browser_user.mjs", address},
             {"USER_FILE=" + userFile, "VELLUMITE_BINARY=" VELLUMITE_BINARY,
              "VELLUMITE_SOURCE=" VELLUMITE_TESTS_DIR "/.."},
             true);
