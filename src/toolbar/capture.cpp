@@ -23,8 +23,8 @@ constexpr std::string_view kPageHead =
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) == b;
+           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char wanted, char c) {
+               return std::tolower(static_cast<unsigned char>(c)) == wanted;
            });
 }
 

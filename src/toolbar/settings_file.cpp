@@ -83,7 +83,7 @@ std::vector<Section> parse(std::string_view text) {
         if (eq == std::string_view::npos || sections.empty())
             continue; // a line of no section is not ours to keep
         sections.back().entries.push_back(
-            {std::string(trimmed(line.substr(0, eq))), unescaped(line.substr(eq + 1))});
+            {std::string(trimmed(line.substr(0, eq))), unescaped(trimmed(line.substr(eq + 1)))});
     }
     return sections;
 }
