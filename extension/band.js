@@ -23,7 +23,7 @@ function showBand({ padlock, counter, counterVisible }) {
 function applyBandInfo({ minSize, actualSize }) {
   const band = $('band');
   band.style.minWidth = `${minSize.x}px`;
-  band.style.width = `${actualSize.x}px`;
+  band.style.width = `max(${actualSize.x}px, 100%)`; // grows with the panel: no maximum across
   band.style.height = `${actualSize.y}px`;
 }
 

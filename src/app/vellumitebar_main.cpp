@@ -86,7 +86,8 @@ int main(int argc, char** argv) {
         for (std::size_t i = 0; i < args.size(); ++i) {
             if (args[i] == "--data-dir" && i + 1 < args.size()) {
                 appFolder = args[i + 1];
-                args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
+                args.erase(args.begin() + static_cast<long>(i),
+                           args.begin() + static_cast<long>(i) + 2);
                 break;
             }
         }

@@ -12,16 +12,6 @@
 
 namespace vellumite::toolbar {
 
-namespace {
-
-std::string joinAddress(std::string base, std::string_view path) {
-    while (!base.empty() && base.back() == '/')
-        base.pop_back();
-    return base + std::string(path);
-}
-
-} // namespace
-
 BandInfo GetBandInfo(unsigned mask) {
     BandInfo info;
     if (mask & DBIM_MINSIZE)
@@ -109,10 +99,10 @@ void FrmBand::itemsLink_Click(std::string_view control) {
         cmdCancel_Click();
         m_browser.openScrapbook();
     } else if (control == "lblHelp") {
-        m_browser.navigate(0, joinAddress(serviceUrl(), "/forum/index.php"));
+        m_browser.navigate(0, serviceAddress(serviceUrl(), "/forum/index.php"));
         cmdCancel_Click();
     } else if (control == "lblHomepage") {
-        m_browser.navigate(0, joinAddress(serviceUrl(), "/"));
+        m_browser.navigate(0, serviceAddress(serviceUrl(), "/"));
         cmdCancel_Click();
     } else if (control == "lblLaunch") {
         lblLaunch_Click();
@@ -122,8 +112,7 @@ void FrmBand::itemsLink_Click(std::string_view control) {
 }
 
 void FrmBand::lblLaunch_Click() {
-    LaunchOutcome outcome =
-        launchVellumite(m_environment.appFolder, m_environment.programFolder);
+    LaunchOutcome outcome = launchVellumite(m_environment.appFolder, m_environment.programFolder);
     if (outcome.kind == LaunchOutcome::Focus)
         m_browser.focusEditor(outcome.address);
     else if (outcome.kind == LaunchOutcome::NotFound)
@@ -158,7 +147,7 @@ void FrmBand::menuChoose(int item) {
         } catch (const std::system_error&) {
             alerts = kDefaultAlertsUrl;
         }
-        m_browser.navigate(0, joinAddress(alerts, "/tools/lite-help.html"));
+        m_browser.navigate(0, serviceAddress(alerts, "/tools/lite-help.html"));
     } else if (item == kMenuAbout) {
         showAbout();
     }
@@ -168,8 +157,8 @@ void FrmBand::showAbout() {
     m_browser.showAbout(kBandVersion);
 }
 
-void FrmBand::picGrabber_OLEDragDrop(const std::vector<std::string>& types,
-                                     const std::string& text, const std::string& url) {
+void FrmBand::picGrabber_OLEDragDrop(const std::vector<std::string>& types, const std::string& text,
+                                     const std::string& url) {
     if (!takesDrop(types))
         return;
     try {

@@ -214,9 +214,8 @@ void BandHost::onReadable() {
 void BandHost::onFrame(const Frame& frame) {
     if (frame.kind == Frame::TooLarge) {
         send({{"type", "error"},
-              {"error", "a message of " + std::to_string(frame.length) +
-                            " bytes is larger than " + std::to_string(kMaxIncomingMessage) +
-                            " bytes"}});
+              {"error", "a message of " + std::to_string(frame.length) + " bytes is larger than " +
+                            std::to_string(kMaxIncomingMessage) + " bytes"}});
         return;
     }
     json message;
@@ -298,8 +297,8 @@ void BandHost::dispatch(const json& message) {
     else if (type == "about")
         form->showAbout();
     else if (type == "drop")
-        form->picGrabber_OLEDragDrop(message["types"].get<std::vector<std::string>>(),
-                                     text("text"), text("url"));
+        form->picGrabber_OLEDragDrop(message["types"].get<std::vector<std::string>>(), text("text"),
+                                     text("url"));
     else if (type == "scrapbookShow")
         form->scrapbookShow(tab());
     else if (type == "scrapbookLink")

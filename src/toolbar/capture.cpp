@@ -6,6 +6,7 @@
 #include "platform/text.h"
 #include "store/app_folder.h"
 #include "store/databases.h"
+#include "toolbar/settings_file.h"
 
 #include <algorithm>
 #include <charconv>
@@ -36,13 +37,6 @@ std::string addressMarkup(std::string_view url) {
     if (!linkable)
         return shown;
     return "<a href=\"" + shown + "\">" + shown + "</a>";
-}
-
-std::string serviceAddress(std::string_view serviceUrl, std::string_view path) {
-    std::string base(serviceUrl);
-    while (!base.empty() && base.back() == '/')
-        base.pop_back();
-    return base + std::string(path);
 }
 
 } // namespace
@@ -83,8 +77,8 @@ std::vector<Capture> readCaptures(const fs::path& appFolder) {
         auto rs = db.openRecordset("select * from captureItems order by captureID");
         for (; !rs.eof(); rs.moveNext()) {
             auto id = rs.field("captureID").integer();
-            captures.push_back({id ? *id : 0, rs.field("capturetext").toText(),
-                                rs.field("captureURL").toText()});
+            captures.push_back(
+                {id ? *id : 0, rs.field("capturetext").toText(), rs.field("captureURL").toText()});
         }
         rs.close();
         return captures;
@@ -149,8 +143,7 @@ ScrapbookCommand scrapbookCommand(std::string_view current, std::string_view tar
         std::string_view digits = name.substr(7);
         std::int64_t id = 0;
         auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), id);
-        if (ec == std::errc() && end == digits.data() + digits.size() && !digits.empty() &&
-            id > 0)
+        if (ec == std::errc() && end == digits.data() + digits.size() && !digits.empty() && id > 0)
             return {ScrapbookCommand::Delete, id};
     }
     return {};

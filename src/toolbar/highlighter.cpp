@@ -48,8 +48,8 @@ std::vector<std::string> searchLines(const SettingsFile& settings) {
     try {
         joined = settings.get(kUserSection, kSearchListKey);
         for (int i = 1; i <= 10; ++i) {
-            std::string item = settings.get(kUserSection, std::string(kUserItemKey) +
-                                                              std::to_string(i));
+            std::string item =
+                settings.get(kUserSection, std::string(kUserItemKey) + std::to_string(i));
             if (item.empty())
                 continue;
             if (!joined.empty())

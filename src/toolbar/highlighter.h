@@ -63,8 +63,7 @@ private:
 
     Page* page(TabId tab);
     // False when the pass must end.
-    bool highlightTerm(TabId tab, unsigned pass, const std::string& term,
-                       std::string_view colour);
+    bool highlightTerm(TabId tab, unsigned pass, const std::string& term, std::string_view colour);
     bool pageContainsTerm(TabId tab, const std::string& term);
 
     BandBrowser& m_browser;

@@ -21,10 +21,14 @@ FieldRule url(bool required = true) {
 
 std::string kindName(FieldKind kind) {
     switch (kind) {
-    case K::Flag: return "true or false";
-    case K::Number: return "a whole number";
-    case K::Text: return "a text";
-    case K::TextList: return "a list of texts";
+    case K::Flag:
+        return "true or false";
+    case K::Number:
+        return "a whole number";
+    case K::Text:
+        return "a text";
+    case K::TextList:
+        return "a list of texts";
     }
     return "";
 }
@@ -90,9 +94,7 @@ const std::vector<MessageRule>& messageRules() {
         {"menuChoose", {{"item", K::Number, true, 0}}},
         {"about", {}},
         {"drop",
-         {{"types", K::TextList, true, 32, 256},
-          {"text", K::Text, true, 512 * 1024},
-          url(false)}},
+         {{"types", K::TextList, true, 32, 256}, {"text", K::Text, true, 512 * 1024}, url(false)}},
         // The scrapbook page.
         {"scrapbookShow", {tab()}},
         {"scrapbookLink", {tab(), {"from", K::Text, true, kMaxAddress}, url()}},

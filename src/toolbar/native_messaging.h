@@ -18,7 +18,7 @@ inline constexpr std::size_t kMaxOutgoingMessage = 1024 * 1024;
 
 struct Frame {
     enum Kind { Message, TooLarge } kind = Message;
-    std::string body;        // the JSON text of a message
+    std::string body;         // the JSON text of a message
     std::uint32_t length = 0; // the announced length
 };
 

@@ -50,12 +50,11 @@ std::string expandedGroup(std::string_view line) {
     if (lowered(lastWord) != "and")
         return std::string(line);
     std::size_t close = line.find(')', open);
-    std::string_view inside = line.substr(open + 1, close == std::string_view::npos
-                                                        ? std::string_view::npos
-                                                        : close - open - 1);
+    std::string_view inside = line.substr(
+        open + 1, close == std::string_view::npos ? std::string_view::npos : close - open - 1);
     std::string_view after = close == std::string_view::npos ? "" : line.substr(close + 1);
-    std::string group = replaced(replaced(" " + lowered(inside) + " ", " or ", " and "),
-                                 " near ", " and ");
+    std::string group =
+        replaced(replaced(" " + lowered(inside) + " ", " or ", " and "), " near ", " and ");
     std::string rewritten;
     for (const auto& alternative : splitAt(group, " and ")) {
         std::string word = trimmedText(alternative);

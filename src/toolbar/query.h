@@ -12,10 +12,10 @@ namespace vellumite::toolbar {
 // Background colours of the marks, index 0 to 20. The walk below never uses the first or the
 // last ("aqua" and "yellow").
 inline constexpr std::array<std::string_view, 21> kColours = {
-    "aqua",       "blueviolet", "CHARTREUSE", "crimson",     "darkorange", "darkorchid",
-    "darkturquoise", "darkviolet", "deeppink", "deepskyblue", "gold",      "greenyellow",
-    "lime",       "orange",     "orangered",  "orchid",      "red",        "springgreen",
-    "violet",     "tomato",     "yellow"};
+    "aqua",          "blueviolet", "CHARTREUSE", "crimson",     "darkorange", "darkorchid",
+    "darkturquoise", "darkviolet", "deeppink",   "deepskyblue", "gold",       "greenyellow",
+    "lime",          "orange",     "orangered",  "orchid",      "red",        "springgreen",
+    "violet",        "tomato",     "yellow"};
 inline constexpr int kLastColour = static_cast<int>(kColours.size()) - 1;
 
 // The colour index of a highlight pass: it starts anywhere from 0 to 19 and each step moves

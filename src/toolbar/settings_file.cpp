@@ -184,6 +184,12 @@ void SettingsFile::set(std::string_view section,
                                      fs::perms::owner_read | fs::perms::owner_write);
 }
 
+std::string serviceAddress(std::string_view base, std::string_view path) {
+    while (!base.empty() && base.back() == '/')
+        base.remove_suffix(1);
+    return std::string(base) + std::string(path);
+}
+
 bool highlightsOn(const SettingsFile& settings) {
     return settings.get(kUserSection, kHighlightsKey, "on") != "off";
 }

@@ -50,6 +50,9 @@ private:
     std::filesystem::path m_path;
 };
 
+// The address of `path` (starting with "/") on the service whose scheme and host are `base`.
+std::string serviceAddress(std::string_view base, std::string_view path);
+
 // "highlights" holds "off" or anything else, which counts as on.
 bool highlightsOn(const SettingsFile& settings);
 

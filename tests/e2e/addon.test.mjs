@@ -43,7 +43,7 @@ test('terms marked, switched off in every window, text collected and the editor 
 
   // The band's sizes come from the host.
   await until(() => band.$eval('#band', (b) => b.style.minWidth === '131px'), 'the band info');
-  assert.deepEqual(await band.$eval('#band', (b) => [b.style.width, b.style.height]), ['200px', '22px']);
+  assert.deepEqual(await band.$eval('#band', (b) => [b.style.width, b.style.height]), ['max(200px, 100%)', '22px']);
 
   // Search terms saved once are marked, each term in its own colour; "Bread" as a word only.
   await band.click('#imgManualItems');

@@ -31,9 +31,9 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, in[0], 0);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        std::vector<std::string> env = {"HOME=" + home.path().string(),
-                                        "XDG_CONFIG_HOME=" + (home / "config").string(),
-                                        "XDG_DATA_HOME=" + (home / "data").string(), "PATH=/usr/bin:/bin"};
+        std::vector<std::string> env = {
+            "HOME=" + home.path().string(), "XDG_CONFIG_HOME=" + (home / "config").string(),
+            "XDG_DATA_HOME=" + (home / "data").string(), "PATH=/usr/bin:/bin"};
         std::vector<char*> envp;
         for (auto& e : env)
             envp.push_back(e.data());
@@ -114,8 +114,9 @@ TEST(Host, BadMessagesGetAnErrorAndTheConnectionStaysInStep) {
     EXPECT_EQ(host.next()["error"], "\"padlock\" came before \"setSite\"");
 
     host.send({{"type", "setSite"}, {"window", 1}});
-    EXPECT_EQ(host.next(), json({{"type", "band"}, {"padlock", "green"}, {"counter", "0"},
-                                 {"counterVisible", true}}));
+    EXPECT_EQ(
+        host.next(),
+        json({{"type", "band"}, {"padlock", "green"}, {"counter", "0"}, {"counterVisible", true}}));
     json info = host.next();
     EXPECT_EQ(info["type"], "bandInfo");
     EXPECT_EQ(info["minSize"], json({{"x", 131}, {"y", 22}}));

@@ -61,9 +61,13 @@ TEST_F(FrmBandTest, ItemsAreSavedAndHighlightedAndTheMenuListsThem) {
     std::vector<std::pair<int, std::string>> menu;
     for (const auto& item : browser.menu)
         menu.emplace_back(item.id, item.caption);
-    EXPECT_EQ(menu, (std::vector<std::pair<int, std::string>>{
-                        {1, "Apple"}, {3, "Pie crust"}, {0, ""}, {12, "Clear All"}, {0, ""},
-                        {14, "Help"}, {15, "About"}}));
+    EXPECT_EQ(menu, (std::vector<std::pair<int, std::string>>{{1, "Apple"},
+                                                              {3, "Pie crust"},
+                                                              {0, ""},
+                                                              {12, "Clear All"},
+                                                              {0, ""},
+                                                              {14, "Help"},
+                                                              {15, "About"}}));
     form.menuChoose(15);
     EXPECT_EQ(browser.about, "1.1.0");
     form.menuChoose(14);
@@ -77,16 +81,18 @@ TEST_F(FrmBandTest, ItemsAreSavedAndHighlightedAndTheMenuListsThem) {
 TEST_F(FrmBandTest, LinksOfTheItemsDialogAndTheirColours) {
     EXPECT_EQ(cssColour(kLinkHoverColour), "#c0c0ff");
     EXPECT_EQ(cssColour(kLinkColour), "#ffcc99");
-    EXPECT_EQ(linkColours(2), (std::array<std::string, 4>{"#ffcc99", "#ffcc99", "#c0c0ff", "#ffcc99"}));
-    EXPECT_EQ(linkColours(-1), (std::array<std::string, 4>{"#ffcc99", "#ffcc99", "#ffcc99", "#ffcc99"}));
+    EXPECT_EQ(linkColours(2),
+              (std::array<std::string, 4>{"#ffcc99", "#ffcc99", "#c0c0ff", "#ffcc99"}));
+    EXPECT_EQ(linkColours(-1),
+              (std::array<std::string, 4>{"#ffcc99", "#ffcc99", "#ffcc99", "#ffcc99"}));
 
     form.settings().set("Service", "ServiceUrl", "http://svc.test/");
     form.itemsLink_Click("lblHelp");
     form.itemsLink_Click("lblHomepage");
     form.itemsLink_Click("lblScrapBook");
-    EXPECT_EQ(browser.taken(), (std::vector<std::string>{"navigate 0 http://svc.test/forum/index.php",
-                                                          "navigate 0 http://svc.test/",
-                                                          "open scrapbook"}));
+    EXPECT_EQ(browser.taken(),
+              (std::vector<std::string>{"navigate 0 http://svc.test/forum/index.php",
+                                        "navigate 0 http://svc.test/", "open scrapbook"}));
     form.lblLaunch_Click();
     EXPECT_EQ(browser.message, kNotFoundMessage) << "no editor in " << (dir / "bin");
 

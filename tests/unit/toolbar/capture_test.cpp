@@ -36,13 +36,12 @@ TEST(Scrapbook, PageAndSavedCopyEscapeTextAndLinkOnlyWebAndFileAddresses) {
                   "<br><Br><a href=clear>[Clear all]</a><br><a href=save>[Save this page]</a>"
                   "</body>");
     EXPECT_EQ(scrapbookCopy(kCaptures),
-              kHead +
-                  "<a href=\"http://example.org/a?b=1&amp;c=&quot;2&quot;\">"
-                  "http://example.org/a?b=1&amp;c=&quot;2&quot;</a><br><blockquote>Bread &amp; "
-                  "&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt;</blockquote><br>"
-                  "javascript:alert(1)<br><blockquote>plain</blockquote><br>"
-                  "<a href=\"FILE:///home/u/page.html\">FILE:///home/u/page.html</a><br>"
-                  "<blockquote>local</blockquote><br></body>");
+              kHead + "<a href=\"http://example.org/a?b=1&amp;c=&quot;2&quot;\">"
+                      "http://example.org/a?b=1&amp;c=&quot;2&quot;</a><br><blockquote>Bread &amp; "
+                      "&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt;</blockquote><br>"
+                      "javascript:alert(1)<br><blockquote>plain</blockquote><br>"
+                      "<a href=\"FILE:///home/u/page.html\">FILE:///home/u/page.html</a><br>"
+                      "<blockquote>local</blockquote><br></body>");
     EXPECT_EQ(scrapbookCopy({}), kHead + "</body>");
 }
 

@@ -16,11 +16,16 @@ TEST(EditorLaunch, OnlyLoopbackHttpAddressesCountAsTheEditors) {
         const char* address;
         bool editor;
     } cases[] = {
-        {"http://127.0.0.1:8080/s/abc/", true}, {"http://localhost:1/", true},
-        {"http://[::1]:65535", true},           {"https://127.0.0.1:8080/", false},
-        {"http://127.0.0.1.evil.test:80/", false}, {"http://127.0.0.1:/", false},
-        {"http://127.0.0.1:123456/", false},    {"javascript:alert(1)", false},
-        {"http://localhost:80@evil.test/", false}, {"", false},
+        {"http://127.0.0.1:8080/s/abc/", true},
+        {"http://localhost:1/", true},
+        {"http://[::1]:65535", true},
+        {"https://127.0.0.1:8080/", false},
+        {"http://127.0.0.1.evil.test:80/", false},
+        {"http://127.0.0.1:/", false},
+        {"http://127.0.0.1:123456/", false},
+        {"javascript:alert(1)", false},
+        {"http://localhost:80@evil.test/", false},
+        {"", false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(isEditorAddress(c.address), c.editor) << c.address;

@@ -34,9 +34,8 @@ TEST(HostInstall, ManifestsForEachBrowserNameTheHostAndTheOneExtension) {
     ASSERT_EQ(written.size(), 2u);
     EXPECT_EQ(written[0],
               home.dir / ".config/chromium/NativeMessagingHosts/com.vellumite.vellumitebar.json");
-    EXPECT_EQ(written[1], home.dir /
-                              ".config/google-chrome/NativeMessagingHosts/"
-                              "com.vellumite.vellumitebar.json");
+    EXPECT_EQ(written[1], home.dir / ".config/google-chrome/NativeMessagingHosts/"
+                                     "com.vellumite.vellumitebar.json");
     auto chromium = readJson(written[0]);
     EXPECT_EQ(chromium["name"], "com.vellumite.vellumitebar");
     EXPECT_EQ(chromium["path"], "/opt/v/bin/vellumitebar");
@@ -46,11 +45,13 @@ TEST(HostInstall, ManifestsForEachBrowserNameTheHostAndTheOneExtension) {
 
     written = installHost("/opt/v/bin/vellumitebar", false, true);
     ASSERT_EQ(written.size(), 1u);
-    EXPECT_EQ(written[0], home.dir / ".mozilla/native-messaging-hosts/com.vellumite.vellumitebar.json");
+    EXPECT_EQ(written[0],
+              home.dir / ".mozilla/native-messaging-hosts/com.vellumite.vellumitebar.json");
     EXPECT_EQ(readJson(written[0])["allowed_extensions"],
               nlohmann::json::array({"vellumitebar@vellumite.example"}));
 
     EXPECT_EQ(uninstallHost().size(), 3u);
     EXPECT_TRUE(uninstallHost().empty());
-    EXPECT_FALSE(fs::exists(home.dir / ".mozilla/native-messaging-hosts/com.vellumite.vellumitebar.json"));
+    EXPECT_FALSE(
+        fs::exists(home.dir / ".mozilla/native-messaging-hosts/com.vellumite.vellumitebar.json"));
 }

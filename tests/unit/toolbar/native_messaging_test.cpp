@@ -26,8 +26,8 @@ std::vector<std::string> framesOf(FrameReader& reader) {
 } // namespace
 
 TEST(FrameReader, FramesComeWholeHoweverTheBytesArriveAndLargeOnesAreSkipped) {
-    std::string stream = frame(2, "{}") + frame(20, std::string(20, 'x')) + frame(0, "") +
-                         frame(5, "[1,2]");
+    std::string stream =
+        frame(2, "{}") + frame(20, std::string(20, 'x')) + frame(0, "") + frame(5, "[1,2]");
     for (std::size_t step : {std::size_t{1}, std::size_t{3}, stream.size()}) {
         FrameReader reader(10);
         std::vector<std::string> got;

@@ -76,7 +76,7 @@ TEST(Terms, WholeWordsByTheFirstCharacterAndTermsThatMarkNothing) {
         bool wholeWords;
         bool nothing;
     } cases[] = {
-        {"Bread", true, false},  {"Yak", true, false},   {"  Crumb", true, false},
+        {"Bread", true, false},  {"Yak", true, false},    {"  Crumb", true, false},
         {"Apple", false, false}, {"Zebra", false, false}, {"bread", false, false},
         {"7up", false, false},   {"", false, true},       {"   ", false, true},
         {"...", false, true},    {"-- !", false, true},   {"\xc3\xa9t\xc3\xa9", false, false},
