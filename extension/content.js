@@ -32,9 +32,11 @@
     const nodes = [];
     const starts = [];
     let text = '';
-    if (!doc.body) return { nodes, starts, text };
+    // Text being edited is left alone: a mark there would end up in what is saved.
+    if (!doc.body || doc.designMode === 'on') return { nodes, starts, text };
     const walker = doc.createTreeWalker(doc.body, NodeFilter.SHOW_TEXT, {
       acceptNode(node) {
+        if (node.parentElement?.isContentEditable) return NodeFilter.FILTER_REJECT;
         for (let p = node.parentElement; p && p !== doc.body; p = p.parentElement) {
           if (SKIPPED.has(p.tagName)) return NodeFilter.FILTER_REJECT;
         }

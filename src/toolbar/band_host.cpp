@@ -4,6 +4,7 @@
 #include "toolbar/host_messages.h"
 #include "toolbar/items_dialog.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <iostream>
 #include <unistd.h>
@@ -81,7 +82,7 @@ MarkResult NativeBandBrowser::markTerm(TabId tab, const TermSearch& search,
         return {0, true}; // no answer: the pass cannot go on
     if (reply->contains("error"))
         return {0, false}; // a page the add-on cannot reach is skipped
-    return {reply->value("count", 0L), reply->value("interrupted", false)};
+    return {std::max(0L, reply->value("count", 0L)), reply->value("interrupted", false)};
 }
 
 bool NativeBandBrowser::containsTerm(TabId tab, const TermSearch& search) {
