@@ -1,0 +1,194 @@
+// The host program as the browser runs it: messages framed on its standard input and output.
+#include "support/temp_dir.h"
+#include "toolbar/capture.h"
+#include "toolbar/native_messaging.h"
+#include "toolbar/settings_file.h"
+
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace vellumite::toolbar;
+using nlohmann::json;
+
+extern char** environ;
+
+namespace {
+
+// A running host with pipes to its standard input and output.
+class Host {
+public:
+    explicit Host(const testing_support::TempDir& home) {
+        int in[2], out[2];
+        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0)
+            throw std::runtime_error("cannot make pipes");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        std::vector<std::string> env = {
+            "HOME=" + home.path().string(), "XDG_CONFIG_HOME=" + (home / "config").string(),
+            "XDG_DATA_HOME=" + (home / "data").string(), "PATH=/usr/bin:/bin"};
+        std::vector<char*> envp;
+        for (auto& e : env)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        std::string program = VELLUMITEBAR_BINARY, origin = "chrome-extension://id/";
+        char* argv[] = {program.data(), origin.data(), nullptr};
+        int rc = posix_spawn(&m_pid, program.c_str(), &actions, nullptr, argv, envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(in[0]);
+        ::close(out[1]);
+        if (rc != 0)
+            throw std::runtime_error("cannot start " + program);
+        m_input = in[1];
+        m_output = out[0];
+    }
+    ~Host() {
+        closeInput();
+        if (m_pid > 0)
+            exitStatus();
+        ::close(m_output);
+    }
+
+    void sendBytes(std::string_view bytes) {
+        ASSERT_EQ(::write(m_input, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+    void send(const json& message) { sendBytes(frameOf(message)); }
+
+    // The next message, or null after five seconds without one.
+    json next() {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!m_reader.hasFrame()) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            pollfd p{m_output, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0)
+                return nullptr;
+            char buffer[65536];
+            ssize_t n = ::read(m_output, buffer, sizeof buffer);
+            if (n <= 0)
+                return nullptr;
+            m_reader.feed({buffer, static_cast<std::size_t>(n)});
+        }
+        return json::parse(m_reader.take().body);
+    }
+    // The next message of `type`, skipping others.
+    json next(const std::string& type) {
+        for (json m = next(); !m.is_null(); m = next())
+            if (m["type"] == type)
+                return m;
+        return nullptr;
+    }
+
+    void closeInput() {
+        if (m_input >= 0)
+            ::close(m_input);
+        m_input = -1;
+    }
+    int exitStatus() {
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+        m_pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_input = -1;
+    int m_output = -1;
+    FrameReader m_reader;
+};
+
+} // namespace
+
+TEST(Host, BadMessagesGetAnErrorAndTheConnectionStaysInStep) {
+    testing_support::TempDir home;
+    Host host(home);
+    host.send({{"type", "padlock"}});
+    EXPECT_EQ(host.next()["error"], "\"padlock\" came before \"setSite\"");
+
+    host.send({{"type", "setSite"}, {"window", 1}});
+    EXPECT_EQ(
+        host.next(),
+        json({{"type", "band"}, {"padlock", "green"}, {"counter", "0"}, {"counterVisible", true}}));
+    json info = host.next();
+    EXPECT_EQ(info["type"], "bandInfo");
+    EXPECT_EQ(info["minSize"], json({{"x", 131}, {"y", 22}}));
+    EXPECT_EQ(info["actualSize"], json({{"x", 200}, {"y", 22}}));
+
+    std::string huge(1024 * 1024 + 1, ' ');
+    std::uint32_t length = static_cast<std::uint32_t>(huge.size());
+    std::string frame(4, '\0');
+    std::memcpy(frame.data(), &length, 4);
+    host.sendBytes(frame + huge);
+    EXPECT_EQ(host.next()["error"], "a message of 1048577 bytes is larger than 1048576 bytes");
+    std::string broken = "{\"type\":";
+    length = static_cast<std::uint32_t>(broken.size());
+    std::memcpy(frame.data(), &length, 4);
+    host.sendBytes(frame + broken);
+    EXPECT_EQ(host.next()["error"], "the message is not valid JSON");
+    host.send({{"type", "drop"}, {"types", {"text/plain"}}, {"text", std::string(600000, 'x')}});
+    EXPECT_EQ(host.next()["error"], "field \"text\" is longer than 524288 bytes");
+    host.send({{"type", "about"}});
+    EXPECT_EQ(host.next(), json({{"type", "about"}, {"version", "1.1.0"}}));
+
+    host.closeInput();
+    EXPECT_EQ(host.exitStatus(), 0);
+    EXPECT_EQ(SettingsFile(home / "config/vellumite/vellumitebar.ini").get("userdetails", "logout"),
+              "0")
+        << "the band form unloads when the browser closes the connection";
+}
+
+TEST(Host, APassAsksThePageForEachTermAndFollowsTheSwitchInTheSettings) {
+    testing_support::TempDir home;
+    SettingsFile settings(home / "config/vellumite/vellumitebar.ini");
+    settings.set("UserDetails", "useritem1", "Apple and pie");
+    Host host(home);
+    host.send({{"type", "setSite"}, {"window", 1}});
+    host.send({{"type", "tabActivated"}, {"tab", 3}, {"url", "http://a.test/"}});
+    host.send({{"type", "documentComplete"}, {"tab", 3}, {"url", "http://a.test/"}});
+    EXPECT_EQ(host.next("removeMarks")["tab"], 3);
+
+    json apple = host.next("request");
+    EXPECT_EQ(apple["op"], "mark");
+    EXPECT_EQ(apple["term"], "Apple");
+    EXPECT_EQ(apple["wholeWord"], false);
+    // The browser's events go on being handled while the page works.
+    host.send({{"type", "menuOpen"}});
+    EXPECT_EQ(host.next("menu")["items"][0], json({{"id", 1}, {"caption", "Apple and pie"}}));
+    host.send({{"type", "reply"}, {"id", apple["id"]}, {"count", 2}});
+    json pie = host.next("request");
+    EXPECT_EQ(pie["term"], "pie");
+    EXPECT_NE(pie["colour"], apple["colour"]);
+    host.send({{"type", "reply"}, {"id", pie["id"]}, {"count", 1}});
+    for (json band = host.next("band"); band["counter"] != "3"; band = host.next("band"))
+        ASSERT_FALSE(band.is_null()) << "the counter never reached 3";
+
+    settings.set("userdetails", "highlights", "off"); // as another window does
+    EXPECT_EQ(host.next("band")["padlock"], "grey");
+    EXPECT_EQ(host.next("removeMarks")["tab"], 3);
+}
+
+TEST(Host, DroppedTextIsStoredAndShownInTheScrapbook) {
+    testing_support::TempDir home;
+    Host host(home);
+    host.send({{"type", "setSite"}, {"window", 1}});
+    host.send({{"type", "drop"},
+               {"types", {"text/plain"}},
+               {"text", "<b>caught</b>"},
+               {"url", "http://a.test/"}});
+    host.send({{"type", "scrapbookShow"}, {"tab", 4}});
+    json page = host.next("scrapbookPage");
+    EXPECT_EQ(page["parts"], 1);
+    EXPECT_NE(page["html"].get<std::string>().find("<blockquote>&lt;b&gt;caught&lt;/b&gt;"),
+              std::string::npos);
+    auto captures = readCaptures(home / "data/vellumite");
+    ASSERT_EQ(captures.size(), 1u);
+    EXPECT_EQ(captures[0].url, "http://a.test/");
+}

@@ -1,0 +1,108 @@
+#include "support/temp_dir.h"
+#include "toolbar/capture.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+using namespace vellumite::toolbar;
+
+namespace {
+
+const std::vector<Capture> kCaptures = {
+    {3, "Bread & <script>alert(\"x\")</script>", "http://example.org/a?b=1&c=\"2\""},
+    {7, "plain", "javascript:alert(1)"},
+    {9, "local", "FILE:///home/u/page.html"},
+};
+
+const std::string kHead =
+    "<head><style>.bodytext {font-size:12pt;font-family : Verdana;}</style></head>"
+    "<body class=bodytext><h1>Vellumite Collection</h1> <br><br>";
+
+} // namespace
+
+TEST(Scrapbook, PageAndSavedCopyEscapeTextAndLinkOnlyWebAndFileAddresses) {
+    EXPECT_EQ(scrapbookPage(kCaptures, "http://service.test/"),
+              kHead +
+                  "<iframe src=\"http://service.test/toolbarnews.html\"></iframe><br>"
+                  "<a href=\"http://example.org/a?b=1&amp;c=&quot;2&quot;\">"
+                  "http://example.org/a?b=1&amp;c=&quot;2&quot;</a> <a href=delete,3>[Delete]</a>"
+                  "<br><blockquote>Bread &amp; &lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt;"
+                  "</blockquote><br>"
+                  "javascript:alert(1) <a href=delete,7>[Delete]</a><br><blockquote>plain"
+                  "</blockquote><br>"
+                  "<a href=\"FILE:///home/u/page.html\">FILE:///home/u/page.html</a> "
+                  "<a href=delete,9>[Delete]</a><br><blockquote>local</blockquote><br>"
+                  "<br><Br><a href=clear>[Clear all]</a><br><a href=save>[Save this page]</a>"
+                  "</body>");
+    EXPECT_EQ(scrapbookCopy(kCaptures),
+              kHead + "<a href=\"http://example.org/a?b=1&amp;c=&quot;2&quot;\">"
+                      "http://example.org/a?b=1&amp;c=&quot;2&quot;</a><br><blockquote>Bread &amp; "
+                      "&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt;</blockquote><br>"
+                      "javascript:alert(1)<br><blockquote>plain</blockquote><br>"
+                      "<a href=\"FILE:///home/u/page.html\">FILE:///home/u/page.html</a><br>"
+                      "<blockquote>local</blockquote><br></body>");
+    EXPECT_EQ(scrapbookCopy({}), kHead + "</body>");
+}
+
+TEST(Scrapbook, OnlyThePagesOwnCommandLinksAreCommands) {
+    const std::string page = "chrome-extension://abc/scrapbook.html";
+    using C = ScrapbookCommand;
+    struct Case {
+        std::string current, target;
+        C command;
+    } cases[] = {
+        {page, "chrome-extension://abc/delete,12", {C::Delete, 12}},
+        {page, "chrome-extension://abc/clear", {C::Clear}},
+        {page, "chrome-extension://abc/save", {C::Save}},
+        {"file:///C:/app/scrapbook.html", "file:///C:/app/delete,4", {C::Delete, 4}},
+        // captured addresses that merely hold the words are followed
+        {page, "http://example.org/delete,12", {}},
+        {page, "http://example.org/how-to-clear-and-save", {}},
+        {page, "chrome-extension://abc/delete,12x", {}},
+        {page, "chrome-extension://abc/delete,-1", {}},
+        {page, "chrome-extension://abc/delete,", {}},
+        {page, "chrome-extension://abc/delete,99999999999999999999999", {}},
+        // not from the scrapbook page: nothing is a command
+        {"http://example.org/page.html", "http://example.org/clear", {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(scrapbookCommand(c.current, c.target), c.command) << c.target;
+}
+
+TEST(Capture, PlainTextIsTakenLinksAndFilesAreNot) {
+    using Types = std::vector<std::string>;
+    EXPECT_TRUE(takesDrop(Types{"text/plain"}));
+    EXPECT_TRUE(takesDrop(Types{"text/html", "text/plain"}));
+    EXPECT_FALSE(takesDrop(Types{"text/uri-list", "text/plain"}));
+    EXPECT_FALSE(takesDrop(Types{"Files", "text/plain"}));
+    EXPECT_FALSE(takesDrop(Types{"text/html"}));
+    EXPECT_FALSE(takesDrop(Types{}));
+}
+
+TEST(Capture, StoredListedDeletedAndClearedInTheAppFoldersDatabase) {
+    testing_support::TempDir dir;
+    auto app = dir / "app";
+    auto first = storeCapture(app, "it's <b>bold</b>", "http://a.test/");
+    auto second = storeCapture(app, "second", "file:///tmp/x.html");
+    EXPECT_TRUE(std::filesystem::exists(app / "vellumitetoolbar.db")) << "made on first use";
+    EXPECT_GT(second, first);
+
+    auto captures = readCaptures(app);
+    ASSERT_EQ(captures.size(), 2u);
+    EXPECT_EQ(captures[0].id, first);
+    EXPECT_EQ(captures[0].text, "it's <b>bold</b>") << "stored as it came";
+    EXPECT_EQ(captures[1].url, "file:///tmp/x.html");
+
+    std::string page = buildScrapbook(app, "http://s.test");
+    std::ifstream in(app / "scrapbook.html");
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), page);
+    EXPECT_NE(page.find("it's &lt;b&gt;bold&lt;/b&gt;"), std::string::npos);
+
+    deleteCapture(app, first);
+    captures = readCaptures(app);
+    ASSERT_EQ(captures.size(), 1u);
+    EXPECT_EQ(captures[0].id, second);
+    clearCaptures(app);
+    EXPECT_TRUE(readCaptures(app).empty());
+}

@@ -1,0 +1,88 @@
+#include "toolbar/query.h"
+
+#include <gtest/gtest.h>
+#include <set>
+
+using namespace vellumite::toolbar;
+using Lines = std::vector<std::string>;
+
+TEST(NormaliseQuery, OperatorsSeparatePhrasesAndNotDropsWhatFollows) {
+    struct Case {
+        const char* line;
+        Lines phrases;
+    } cases[] = {
+        {"Apple and pie", {"Apple", "pie"}},
+        {"Apple not pie", {"Apple"}},
+        {"Apple near pie", {"Apple", "pie"}},
+        {"Apple or pie", {"Apple", "pie"}},
+        {"apple pie AND Custard", {"apple pie", "Custard"}},
+        // "or" phrases first, then "and", then "near", each in the order met
+        {"a near b and c or d", {"a", "d", "c", "b"}},
+        {"not pie", {}},
+        {"Apple  and   pie", {"Apple", "pie"}},
+        {"", {}},
+        // a group after "and" is combined with the words before it
+        {"Apple and (Pie or Tart)", {"Apple", "Apple", "pie", "tart"}},
+        {"Apple and (pie near tart) not crumble", {"Apple", "Apple", "pie", "tart"}},
+        // a group after any other word only loses its parentheses
+        {"Apple (pie or tart)", {"Apple pie", "tart"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(normaliseQuery(c.line), c.phrases) << c.line;
+}
+
+TEST(ColourWalk, FromAnyStartItUsesIndexesOneToNineteenInTurn) {
+    for (int start = 0; start <= 19; ++start) {
+        ColourWalk walk(start);
+        std::set<int> seen;
+        int previous = start;
+        for (int step = 0; step < 40; ++step) {
+            walk.advance();
+            EXPECT_GE(walk.index(), 1);
+            EXPECT_LE(walk.index(), 19);
+            EXPECT_EQ(walk.index(), previous >= 19 ? 1 : previous + 1) << "from " << start;
+            EXPECT_NE(walk.colour(), "aqua");
+            EXPECT_NE(walk.colour(), "yellow");
+            previous = walk.index();
+            seen.insert(walk.index());
+        }
+        EXPECT_EQ(seen.size(), 19u);
+    }
+    for (int i = 0; i < 50; ++i) {
+        int start = ColourWalk::random().index();
+        EXPECT_TRUE(start >= 0 && start <= 19) << start;
+    }
+}
+
+TEST(RemoveDuplicates, RepeatedLinesGoTheFirstStaysAsItWas) {
+    struct Case {
+        const char* list;
+        const char* result;
+    } cases[] = {
+        {"Apple\nPie\nApple", "Apple\nPie"},
+        {" Apple \nApple\nPie", " Apple \nPie"},
+        {"apple\nApple", "apple\nApple"}, // compared as they are, case and all
+        {"only one", "only one"},
+        {"", ""},
+        {"a\n\nb\n", "a\n\nb"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(removeDuplicatesfromlist(c.list), c.result) << c.list;
+}
+
+TEST(Terms, WholeWordsByTheFirstCharacterAndTermsThatMarkNothing) {
+    struct Case {
+        const char* term;
+        bool wholeWords;
+        bool nothing;
+    } cases[] = {
+        {"Bread", true, false},  {"Yak", true, false},    {"  Crumb", true, false},
+        {"Apple", false, false}, {"Zebra", false, false}, {"bread", false, false},
+        {"7up", false, false},   {"", false, true},       {"   ", false, true},
+        {"...", false, true},    {"-- !", false, true},   {"\xc3\xa9t\xc3\xa9", false, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(wholeWordsOnly(c.term), c.wholeWords) << c.term;
+        EXPECT_EQ(marksNothing(c.term), c.nothing) << c.term;
+    }
+}
