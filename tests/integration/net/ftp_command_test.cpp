@@ -46,6 +46,10 @@ TEST_F(FtpCommandTest, EveryActionInBothModesWithTheExchangeShownOnRequest) {
         EXPECT_NE(output.find("page.html"), std::string::npos) << output;
         EXPECT_NE(output.find(mode == "--active" ? "> PORT " : "> PASV"), std::string::npos);
         EXPECT_NE(output.find("> PASS ****"), std::string::npos) << output;
+        EXPECT_NE(output.find("[USER] -> [PASS]"), std::string::npos) << output;
+        EXPECT_NE(output.find("[TYPE] -> [" + std::string(mode == "--active" ? "PORT" : "PASV")),
+                  std::string::npos)
+            << output;
         EXPECT_EQ(output.find(FtpServer::kPassword), std::string::npos) << output;
         run("get " + url + "/page.html '" + (local / "back.html").string() + "'");
         EXPECT_TRUE(readFile(local / "back.html") == content);

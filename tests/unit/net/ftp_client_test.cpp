@@ -56,6 +56,8 @@ TEST_F(FtpClientTest, RepliesSplitOverSeveralArrivalsAreActedOnOnceAnd421WhileId
               (std::vector<FtpState>{FtpState::Connecting, FtpState::AwaitingGreeting,
                                      FtpState::LoggingIn, FtpState::LoggingIn, FtpState::LoggedIn,
                                      FtpState::Listing, FtpState::Ready, FtpState::NotConnected}));
+    EXPECT_EQ(driver.waits, (std::vector<FtpWait>{FtpWait::Greeting, FtpWait::User, FtpWait::Pass,
+                                                  FtpWait::Pwd, FtpWait::Idle}));
 }
 
 TEST_F(FtpClientTest, AMultiLineReplyEndsOnlyAtALineOfItsOwnCode) {
