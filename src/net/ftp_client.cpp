@@ -4,12 +4,13 @@
 
 #include "platform/error.h"
 
+#include <iterator>
 #include <utility>
 
 namespace vellumite {
 
-using ftp_detail::invalidArgument;
 using ftp_detail::fire;
+using ftp_detail::invalidArgument;
 using ftp_detail::routine;
 using ftp_detail::unsafeInCommand;
 
@@ -108,53 +109,14 @@ const char* to_string(FtpState state) {
 }
 
 const char* to_string(FtpWait wait) {
-    switch (wait) {
-    case FtpWait::Idle:
-        return "IDLE";
-    case FtpWait::Greeting:
-        return "GREETING";
-    case FtpWait::User:
-        return "USER";
-    case FtpWait::Pass:
-        return "PASS";
-    case FtpWait::Pwd:
-        return "PWD";
-    case FtpWait::Cwd:
-        return "CWD";
-    case FtpWait::Mkd:
-        return "MKD";
-    case FtpWait::Rmd:
-        return "RMD";
-    case FtpWait::Dele:
-        return "DELE";
-    case FtpWait::Rnfr:
-        return "RNFR";
-    case FtpWait::Rnto:
-        return "RNTO";
-    case FtpWait::Type:
-        return "TYPE";
-    case FtpWait::Pasv:
-        return "PASV";
-    case FtpWait::DataConnect:
-        return "DATA CONNECT";
-    case FtpWait::Port:
-        return "PORT";
-    case FtpWait::Rest:
-        return "REST";
-    case FtpWait::Retr:
-        return "RETR";
-    case FtpWait::Stor:
-        return "STOR";
-    case FtpWait::List:
-        return "LIST";
-    case FtpWait::DataEnd:
-        return "DATA END";
-    case FtpWait::Quit:
-        return "QUIT";
-    case FtpWait::Quote:
-        return "QUOTE";
-    }
-    return "?";
+    // In the order of FtpWait.
+    static constexpr const char* kNames[] = {
+        "IDLE", "GREETING", "USER", "PASS",     "PWD",  "CWD",          "MKD",  "RMD",
+        "DELE", "RNFR",     "RNTO", "TYPE",     "PASV", "DATA CONNECT", "PORT", "REST",
+        "RETR", "STOR",     "LIST", "DATA END", "QUIT", "QUOTE",
+    };
+    static_assert(std::size(kNames) == static_cast<std::size_t>(FtpWait::Quote) + 1);
+    return kNames[static_cast<std::size_t>(wait)];
 }
 
 // ---- construction and properties -------------------------------------------------------------
@@ -174,8 +136,8 @@ CFtpClient::CFtpClient(platform::EventLoop& loop)
         guarded("m_objControlSocket_OnDataArrival", [this] { onControlData(); });
     };
     m_objControlSocket.OnClose = [this] {
-        onControlLost({16008, "The connection is not established.",
-                       "CFtpClient.m_objControlSocket_OnClose"});
+        onControlLost(
+            {16008, "The connection is not established.", "CFtpClient.m_objControlSocket_OnClose"});
     };
     m_objControlSocket.OnError = [this](std::int16_t number, const std::string& description,
                                         std::int32_t, const std::string&, const std::string&,
@@ -333,8 +295,7 @@ void CFtpClient::raiseCompletion(FtpOperation operation, AsyncResultStatus statu
 void CFtpClient::Connect() {
     if (m_ftpServer.empty())
         throw platform::NumberedError(380, "Invalid property value.", "CFtpClient.Connect");
-    if (unsafeInCommand(m_ftpServer) || unsafeInCommand(m_userName) ||
-        unsafeInCommand(m_password))
+    if (unsafeInCommand(m_ftpServer) || unsafeInCommand(m_userName) || unsafeInCommand(m_password))
         throw invalidArgument("Connect");
     if (m_userName.empty()) {
         m_userName = "anonymous";
@@ -370,8 +331,8 @@ void CFtpClient::startNamedCommand(const char* method, FtpOperation operation, c
 }
 
 void CFtpClient::SetCurrentDirectory(const std::string& path) {
-    startNamedCommand("SetCurrentDirectory", FtpOperation::SetCurrentDirectory, "CWD",
-                      FtpWait::Cwd, path);
+    startNamedCommand("SetCurrentDirectory", FtpOperation::SetCurrentDirectory, "CWD", FtpWait::Cwd,
+                      path);
 }
 
 void CFtpClient::GetCurrentDirectory() {
@@ -381,13 +342,11 @@ void CFtpClient::GetCurrentDirectory() {
 }
 
 void CFtpClient::CreateDirectory(const std::string& path) {
-    startNamedCommand("CreateDirectory", FtpOperation::CreateDirectory, "MKD", FtpWait::Mkd,
-                      path);
+    startNamedCommand("CreateDirectory", FtpOperation::CreateDirectory, "MKD", FtpWait::Mkd, path);
 }
 
 void CFtpClient::RemoveDirectory(const std::string& path) {
-    startNamedCommand("RemoveDirectory", FtpOperation::RemoveDirectory, "RMD", FtpWait::Rmd,
-                      path);
+    startNamedCommand("RemoveDirectory", FtpOperation::RemoveDirectory, "RMD", FtpWait::Rmd, path);
 }
 
 void CFtpClient::DeleteFile(const std::string& remoteFile) {
@@ -412,9 +371,8 @@ void CFtpClient::DownloadFile(const std::string& remoteFile, const std::string& 
     m_remoteFile = remoteFile;
     m_localFile = localFile;
     m_overwrite = overwrite;
-    startOperation(FtpOperation::DownloadFile, [&] {
-        SendFtpCommand("TYPE", m_transferMode == 0 ? "A" : "I", FtpWait::Type);
-    });
+    startOperation(FtpOperation::DownloadFile,
+                   [&] { SendFtpCommand("TYPE", m_transferMode == 0 ? "A" : "I", FtpWait::Type); });
 }
 
 void CFtpClient::EnumFiles() {
@@ -433,9 +391,8 @@ void CFtpClient::UploadFile(const std::string& localFile, const std::string& rem
     m_remoteFile = remoteFile;
     m_startPosition = std::max<std::int64_t>(startPosition, 0);
     m_piece.reserve(static_cast<std::size_t>(m_sendBufferLenght));
-    startOperation(FtpOperation::UploadFile, [&] {
-        SendFtpCommand("TYPE", m_transferMode == 0 ? "A" : "I", FtpWait::Type);
-    });
+    startOperation(FtpOperation::UploadFile,
+                   [&] { SendFtpCommand("TYPE", m_transferMode == 0 ? "A" : "I", FtpWait::Type); });
 }
 
 void CFtpClient::QuitSession() {
@@ -617,10 +574,9 @@ void CFtpClient::onPwd(const FtpReply& reply) {
         EndOperation();
         return raiseCompletion(operation, arStatusOk);
     }
-    failOperation(
-        {16001, "Cannot retrieve the current directory path. Unexpected server response.",
-         "CFtpClient.GetDirFromResponse"},
-        operation, /*closeControl=*/login);
+    failOperation({16001, "Cannot retrieve the current directory path. Unexpected server response.",
+                   "CFtpClient.GetDirFromResponse"},
+                  operation, /*closeControl=*/login);
 }
 
 void CFtpClient::onCommandDone(int code, int okCode) {
@@ -658,10 +614,8 @@ void CFtpClient::onTimeOut() {
     if (m_operation == FtpOperation::None)
         return;
     // A data connection that failed with no reply to explain it: that failure is the answer.
-    if (m_heldDataError) {
-        const CFtpError held = *m_heldDataError;
-        return failOperation(held, m_operation);
-    }
+    if (reportHeldDataError())
+        return;
     // The operation stays current: the owner decides whether to wait on or cancel.
     raiseCompletion(m_operation, arStatusTimeOut);
 }

@@ -96,9 +96,10 @@ enum class FtpWait : std::int32_t {
 // "USER", "DATA END": the names the trace prints.
 const char* to_string(FtpWait wait);
 
-// Methods raise platform::NumberedError to the caller (380, 5, 16007, 16008 and the errors of the layers
-// below); asynchronous failures arrive as completion events with arStatusError and the details
-// in LastFtpError. Handlers may call the client's methods, but must not destroy it.
+// Methods raise platform::NumberedError to the caller (380, 5, 16007, 16008 and the errors of
+// the layers below); asynchronous failures arrive as completion events with arStatusError and
+// the details in LastFtpError. The time-out runs from the last whole reply, data arrival or
+// piece sent. Handlers may call the client's methods, but must not destroy it.
 class CFtpClient {
 public:
     explicit CFtpClient(platform::EventLoop& loop);
@@ -131,6 +132,7 @@ public:
     const std::string& CurrentDirectoryListing() const { return m_currentDirectoryListing; }
     // Reading it empties it.
     std::string FtpServerMessage();
+    // The text of the last whole reply, every line with its line end.
     const std::string& LastServerResponse() const { return m_lastServerResponse; }
     const CFtpError& LastFtpError() const { return m_lastFtpError; }
 
@@ -142,6 +144,8 @@ public:
     void RemoveDirectory(const std::string& path);
     void DeleteFile(const std::string& remoteFile);
     void RenameFile(const std::string& oldName, const std::string& newName);
+    // Without overwrite an existing local file is resumed; otherwise the file is replaced only
+    // once the download has completed.
     void DownloadFile(const std::string& remoteFile, const std::string& localFile, bool overwrite);
     void EnumFiles();
     void UploadFile(const std::string& localFile, const std::string& remoteFile,
@@ -230,6 +234,8 @@ private:
     void onRest(int code);
     void onTransferReply(int code); // RETR, LIST
     void onStor(int code);
+    // The final reply of RETR, STOR or LIST: false when it reports the transfer failed.
+    bool transferConfirmed(int code);
     void SendPORTCommand();
     void EstablishPasvDataConnection(const FtpReply& reply);
     void startTransferCommand(); // OpenLocalFile or OpenLocalFileForUpload, then RETR/STOR/LIST
@@ -256,6 +262,8 @@ private:
     void closeAfterFailure(FtpOperation operation, bool closeControl);
     // A failed data connection: reported now, or held for the reply that explains it.
     void dataConnectionFailed(const CFtpError& error);
+    // Fails the operation with the held failure; false when none is held.
+    bool reportHeldDataError();
     // Runs a socket event handler: errors it meets fail the operation instead of escaping.
     void guarded(const char* routine, const std::function<void()>& body);
 

@@ -40,8 +40,7 @@ CFtpError replyError(int code) {
 }
 
 platform::NumberedError invalidArgument(const std::string& method) {
-    return platform::NumberedError(5, "Invalid procedure call or argument",
-                                   "CFtpClient." + method);
+    return platform::NumberedError(5, "Invalid procedure call or argument", "CFtpClient." + method);
 }
 
 bool unsafeInCommand(const std::string& text) {
@@ -125,6 +124,14 @@ void CFtpClient::dataConnectionFailed(const CFtpError& error) {
         return;
     }
     failOperation(error, m_operation);
+}
+
+bool CFtpClient::reportHeldDataError() {
+    if (!m_heldDataError)
+        return false;
+    const CFtpError held = *m_heldDataError; // ending the operation clears it
+    failOperation(held, m_operation);
+    return true;
 }
 
 void CFtpClient::guarded(const char* routineName, const std::function<void()>& body) {

@@ -140,9 +140,8 @@ std::shared_ptr<CFtpFile> parseUnixLine(const std::string& line, std::size_t dat
         dateEnd = std::min(line.find_first_not_of(' ', dateEnd), line.size());
         dateEnd = std::min(line.find(' ', dateEnd), line.size());
     }
-    file->LastWriteTime =
-        ftp_listing::ParseListingDate(std::string_view(line).substr(dateStart, dateEnd - dateStart),
-                                      today);
+    file->LastWriteTime = ftp_listing::ParseListingDate(
+        std::string_view(line).substr(dateStart, dateEnd - dateStart), today);
     const std::size_t namePos = std::min(dateEnd + 1, line.size());
     const std::size_t arrow = line.find(" -> ", namePos);
     if (line[0] == 'l' && arrow != std::string::npos) {
@@ -187,9 +186,9 @@ std::string to_string(const FtpDateTime& when) {
 
 std::shared_ptr<CFtpFile> CFtpFiles::Add(std::shared_ptr<CFtpFile> item, const std::string& key) {
     if (!key.empty() && !m_keys.insert(key).second)
-        throw platform::NumberedError(457,
-                            "This key is already associated with an element of this collection",
-                            "CFtpFiles.Add");
+        throw platform::NumberedError(
+            457, "This key is already associated with an element of this collection",
+            "CFtpFiles.Add");
     m_items.push_back({key, item});
     return item;
 }

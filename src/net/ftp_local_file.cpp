@@ -27,12 +27,14 @@ int openOrRaise(const std::string& path, int flags, const char* source) {
 
 std::unique_ptr<FtpLocalFile> FtpLocalFile::openForReading(const std::string& path,
                                                            const char* source) {
-    return std::unique_ptr<FtpLocalFile>(new FtpLocalFile(path, openOrRaise(path, O_RDONLY, source)));
+    return std::unique_ptr<FtpLocalFile>(
+        new FtpLocalFile(path, openOrRaise(path, O_RDONLY, source)));
 }
 
 std::unique_ptr<FtpLocalFile> FtpLocalFile::openForResuming(const std::string& path,
                                                             const char* source) {
-    return std::unique_ptr<FtpLocalFile>(new FtpLocalFile(path, openOrRaise(path, O_WRONLY, source)));
+    return std::unique_ptr<FtpLocalFile>(
+        new FtpLocalFile(path, openOrRaise(path, O_WRONLY, source)));
 }
 
 std::unique_ptr<FtpLocalFile> FtpLocalFile::createBeside(const std::string& target,
@@ -46,8 +48,7 @@ std::unique_ptr<FtpLocalFile> FtpLocalFile::createBeside(const std::string& targ
     static thread_local std::mt19937_64 random{std::random_device{}()};
     for (int attempt = 0;; ++attempt) {
         std::string temporary = target + ".part" + std::to_string(random() % 1000000000);
-        const int fd =
-            ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             std::unique_ptr<FtpLocalFile> file(new FtpLocalFile(target, fd));
             file->m_temporary = std::move(temporary);

@@ -36,7 +36,7 @@ public:
 private:
     FtpLocalFile(std::string path, int fd) : m_path(std::move(path)), m_fd(fd) {}
 
-    std::string m_path;      // the file the user named
+    std::string m_path; // the file the user named
     int m_fd = -1;
     std::string m_temporary; // createBeside's own file until commit()
 };

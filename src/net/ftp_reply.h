@@ -42,9 +42,9 @@ public:
 private:
     void takeLine(); // m_line holds one whole line, its line end included
 
-    std::string m_line;  // the line being received
-    int m_openCode = 0;  // the code of the multi-line reply under way, 0 for none
-    FtpReply m_current;  // that reply so far
+    std::string m_line; // the line being received
+    int m_openCode = 0; // the code of the multi-line reply under way, 0 for none
+    FtpReply m_current; // that reply so far
     std::deque<FtpReply> m_ready;
 };
 

@@ -1,7 +1,6 @@
 // CFtpClient's transfers: the replies that lead to a data connection, the data connection
 // itself, and the local file of a download or upload.
 #include "net/ftp_client.h"
-
 #include "net/socket_support.h"
 #include "platform/error.h"
 
@@ -89,17 +88,19 @@ void CFtpClient::onRest(int code) {
 // RETR and LIST: done when the server has confirmed and the data connection has closed, in
 // whichever order they come, so that an aborted transfer is never reported as complete.
 void CFtpClient::onTransferReply(int code) {
-    if (isPreliminary(code))
+    if (isPreliminary(code) || !transferConfirmed(code))
         return;
-    if (!isTransferDone(code))
-        return RaiseFtpError(code);
-    if (m_heldDataError) {
-        const CFtpError held = *m_heldDataError;
-        return failOperation(held, m_operation);
-    }
     if (m_link == DataLink::Ended)
         return finishTransfer();
     setWait(FtpWait::DataEnd);
+}
+
+bool CFtpClient::transferConfirmed(int code) {
+    if (!isTransferDone(code)) {
+        RaiseFtpError(code);
+        return false;
+    }
+    return !reportHeldDataError();
 }
 
 void CFtpClient::onStor(int code) {
@@ -109,12 +110,8 @@ void CFtpClient::onStor(int code) {
             startUpload();
         return;
     }
-    if (!isTransferDone(code))
-        return RaiseFtpError(code);
-    if (m_heldDataError) {
-        const CFtpError held = *m_heldDataError;
-        return failOperation(held, m_operation);
-    }
+    if (!transferConfirmed(code))
+        return;
     EndOperation();
     CloseLocalFile();
     raiseCompletion(FtpOperation::UploadFile, arStatusOk);

@@ -52,7 +52,7 @@ public:
         int m_control = -1;
         int m_dataListener = -1;
         int m_data = -1;
-        int m_activePort = 0; // named by the last PORT command
+        int m_activePort = 0;  // named by the last PORT command
         std::string m_pending; // received text after the last full line
     };
     using Script = std::function<void(Session&)>;

@@ -50,10 +50,12 @@ TEST(Printable, ShowsControlCharactersAndBrokenUtf8Escaped) {
         {"\x1b[2Jx", "\\x1b[2Jx"},
         {"a\r\nb\t\x7f", "a\\x0d\\x0ab\\x09\\x7f"},
         {std::string("a\0b", 3), "a\\x00b"},
-        {"\xc2\x9b" "2J", "\\xc2\\x9b2J"},             // a control character past ASCII
-        {"\xc0\x9b", "\\xc0\\x9b"},                   // overlong
-        {"\xed\xa0\x80", "\\xed\\xa0\\x80"},         // surrogate
-        {"\xe2\x82", "\\xe2\\x82"},                   // cut short
+        {"\xc2\x9b"
+         "2J",
+         "\\xc2\\x9b2J"},                    // a control character past ASCII
+        {"\xc0\x9b", "\\xc0\\x9b"},          // overlong
+        {"\xed\xa0\x80", "\\xed\\xa0\\x80"}, // surrogate
+        {"\xe2\x82", "\\xe2\\x82"},          // cut short
         {"\x9b\xff", "\\x9b\\xff"},
     };
     for (const auto& [text, shown] : cases)

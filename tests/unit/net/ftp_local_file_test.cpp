@@ -58,8 +58,8 @@ TEST(FtpLocalFile, FilesThatCannotBeUsedRaiseTheFileErrors) {
         {[&] { FtpLocalFile::createBeside((dir / "folder").string(), "S"); }, "75 cannot open"},
         {[&] { FtpLocalFile::createBeside((dir / "no" / "x").string(), "S"); }, "53 cannot open"},
         {[&] {
-             auto file = FtpLocalFile::openForReading((dir / "folder" / ".." / "folder").string(),
-                                                      "S");
+             auto file =
+                 FtpLocalFile::openForReading((dir / "folder" / ".." / "folder").string(), "S");
              char byte;
              file->readAt(0, &byte, 1, "S");
          },

@@ -42,11 +42,14 @@ TEST(FtpReplyReader, GivesWholeRepliesInOrderWhateverTheArrivals) {
         {"multi-line ends only at its own code",
          {"220-Welcome\r\n123 not the end\r\n plain text\r\n", "230 nor this\r\n220 Ready\r\n"},
          {{220, "Welcome\r\n123 not the end\r\n plain text\r\n230 nor this\r\n"}}},
-        {"multi-line ending in its bare code", {"211-Features\r\n MDTM\r\n211\r\n"},
+        {"multi-line ending in its bare code",
+         {"211-Features\r\n MDTM\r\n211\r\n"},
          {{211, "Features\r\n MDTM\r\n"}}},
-        {"several replies in one arrival", {"150 Opening\r\n226 Done\r\n421 Bye\r\n"},
+        {"several replies in one arrival",
+         {"150 Opening\r\n226 Done\r\n421 Bye\r\n"},
          {{150, ""}, {226, ""}, {421, ""}}},
-        {"junk outside replies is dropped", {"junk\r\n\r\n2200 x\r\n", "-\r\n250 OK\r\n"},
+        {"junk outside replies is dropped",
+         {"junk\r\n\r\n2200 x\r\n", "-\r\n250 OK\r\n"},
          {{250, ""}}},
     };
     for (const auto& c : cases) {

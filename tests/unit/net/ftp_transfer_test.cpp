@@ -122,7 +122,7 @@ TEST_F(FtpTransferTest, TheFinalReplyAndAClosingNoticeInOneReadCompleteTheDownlo
         ASSERT_EQ(driver.run([&] { client.DownloadFile("p", (dir / "p").string(), true); }, 5s),
                   arStatusOk)
             << driver.lastError();
-        std::vector<FtpWait> waits = {FtpWait::Type, FtpWait::Pasv, FtpWait::DataConnect,
+        std::vector<FtpWait> waits = {FtpWait::Type, FtpWait::Pasv,    FtpWait::DataConnect,
                                       FtpWait::Retr, FtpWait::DataEnd, FtpWait::Idle};
         if (dataClosedFirst)
             waits.erase(waits.end() - 2); // the reply finds the data complete already
@@ -152,9 +152,8 @@ TEST_F(FtpTransferTest, ARefusedActiveUploadReportsTheRefusalNotTheResetBeforeIt
             s.command(1000);
         });
         ASSERT_EQ(connect(server), arStatusOk);
-        EXPECT_TRUE(driver.failsWith(16550, [&] {
-            client.UploadFile((dir / "big.bin").string(), "big.bin", 0);
-        }));
+        EXPECT_TRUE(driver.failsWith(
+            16550, [&] { client.UploadFile((dir / "big.bin").string(), "big.bin", 0); }));
         EXPECT_EQ(error().Description, "Requested action not taken.");
         driver.completions.clear();
     }
