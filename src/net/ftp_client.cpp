@@ -132,9 +132,7 @@ CFtpClient::CFtpClient(platform::EventLoop& loop)
             setState(FtpState::AwaitingGreeting); // nothing is sent before the greeting
         });
     };
-    m_objControlSocket.OnDataArrival = [this](std::int32_t) {
-        guarded("m_objControlSocket_OnDataArrival", [this] { onControlData(); });
-    };
+    m_objControlSocket.OnDataArrival = [this](std::int32_t) { onControlData(); };
     m_objControlSocket.OnClose = [this] {
         onControlLost(
             {16008, "The connection is not established.", "CFtpClient.m_objControlSocket_OnClose"});
@@ -452,26 +450,31 @@ void CFtpClient::onControlData() {
     while (auto reply = m_replies.next())
         m_received.push_back({std::move(*reply), m_commandsSent});
     // Taken one at a time from the member queue: a handler may pump the loop, and a nested
-    // arrival must not overtake replies that came before it.
+    // arrival must not overtake replies that came before it. A reply whose handler failed
+    // does not hold up the ones after it.
     while (!m_received.empty()) {
         ReceivedReply received = std::move(m_received.front());
         m_received.pop_front();
-        const FtpReply& reply = received.reply;
-        // A whole reply is progress; bytes that make none are not.
-        if (m_operation != FtpOperation::None)
-            m_objTimeOut.Reset();
-        m_lastServerResponse = reply.text;
-        if (reply.message.size() > 2)
-            m_ftpServerMessage = reply.message.substr(0, reply.message.size() - 2);
-        std::string shown = reply.text;
-        while (!shown.empty() && (shown.back() == '\n' || shown.back() == '\r'))
-            shown.pop_back();
-        fire(SessionProtocolMessage, shown, std::int32_t{reply.code < 400 ? 1 : 2});
-        if (received.commandsSent != m_commandsSent)
-            onUnsolicited(reply.code);
-        else
-            dispatchReply(reply);
+        guarded("m_objControlSocket_OnDataArrival", [&] { onReply(received); });
     }
+}
+
+void CFtpClient::onReply(const ReceivedReply& received) {
+    const FtpReply& reply = received.reply;
+    // A whole reply is progress; bytes that make none are not.
+    if (m_operation != FtpOperation::None)
+        m_objTimeOut.Reset();
+    m_lastServerResponse = reply.text;
+    if (reply.message.size() > 2)
+        m_ftpServerMessage = reply.message.substr(0, reply.message.size() - 2);
+    std::string shown = reply.text;
+    while (!shown.empty() && (shown.back() == '\n' || shown.back() == '\r'))
+        shown.pop_back();
+    fire(SessionProtocolMessage, shown, std::int32_t{reply.code < 400 ? 1 : 2});
+    if (received.commandsSent != m_commandsSent)
+        onUnsolicited(reply.code);
+    else
+        dispatchReply(reply);
 }
 
 // The reply table: one handler per awaited reply.

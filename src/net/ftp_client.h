@@ -210,6 +210,7 @@ private:
     // Sends the command, then awaits `awaits`: a command that could not be sent moves nothing.
     void SendFtpCommand(const std::string& verb, const std::string& argument, FtpWait awaits);
     void onControlData();
+    void onReply(const ReceivedReply& received);
     void dispatchReply(const FtpReply& reply);
     void onUnsolicited(int code);
     void onClosingNotice(); // a 421: the server is ending the session
