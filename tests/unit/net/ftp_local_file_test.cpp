@@ -1,11 +1,9 @@
 // Local files of transfers: a download replaces its target only when committed.
 #include "net/ftp_local_file.h"
 #include "platform/files.h"
-#include "support/raises.h"
 #include "support/temp_dir.h"
 
 #include <filesystem>
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace vellumite {
@@ -13,7 +11,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using platform::files::readFile;
-using testing_support::raised;
 
 std::size_t entriesIn(const fs::path& folder) {
     return static_cast<std::size_t>(
@@ -48,26 +45,6 @@ TEST(FtpLocalFile, ADownloadTakesItsTargetsPlaceOnlyWhenCommitted) {
     resumed->commit("test"); // nothing to move
     resumed.reset();
     EXPECT_EQ(readFile(target), "new page!");
-}
-
-TEST(FtpLocalFile, FilesThatCannotBeUsedRaiseTheFileErrors) {
-    testing_support::TempDir dir;
-    fs::create_directory(dir / "folder");
-    const std::pair<std::function<void()>, std::string> cases[] = {
-        {[&] { FtpLocalFile::openForReading((dir / "missing").string(), "S"); }, "53 cannot open"},
-        {[&] { FtpLocalFile::createBeside((dir / "folder").string(), "S"); }, "75 cannot open"},
-        {[&] { FtpLocalFile::createBeside((dir / "no" / "x").string(), "S"); }, "53 cannot open"},
-        {[&] {
-             auto file =
-                 FtpLocalFile::openForReading((dir / "folder" / ".." / "folder").string(), "S");
-             char byte;
-             file->readAt(0, &byte, 1, "S");
-         },
-         "75 cannot read"},
-    };
-    for (const auto& [call, start] : cases)
-        EXPECT_THAT(raised(call), ::testing::StartsWith(start));
-    EXPECT_EQ(entriesIn(dir.path()), 1u) << "nothing left behind";
 }
 
 } // namespace
