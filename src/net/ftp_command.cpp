@@ -125,7 +125,8 @@ public:
         case arStatusTimeOut:
             m_client.CancelAsyncMethod();
             throw CommandError{10060, "no answer from the server within " +
-                                          std::to_string(m_options.timeoutSeconds) + " seconds"};
+                                          std::to_string(m_options.timeoutSeconds) +
+                                          (m_options.timeoutSeconds == 1 ? " second" : " seconds")};
         default: {
             const CFtpError& e = m_client.LastFtpError();
             std::string text = e.Description;

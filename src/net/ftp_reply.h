@@ -13,7 +13,7 @@ namespace vellumite {
 struct FtpReply {
     int code = 0;
     std::string text;    // every line as received, each with its line end
-    std::string message; // the lines before the last, without their "nnn-", each ending CR LF
+    std::string message; // the lines before the last, each without its "nnn-" and ending CR LF
 };
 
 // One line of a reply, without its line end: three digits and "-" open (or continue) a
