@@ -3,6 +3,7 @@
 
 #include <iosfwd>
 #include <string>
+#include <string_view>
 
 namespace vellumite {
 
@@ -16,10 +17,14 @@ struct FtpUrl {
 // percent escapes are decoded. Throws std::invalid_argument with the reason.
 FtpUrl parseFtpUrl(const std::string& url);
 
+// Text from the server made safe to print: control characters, and bytes that are not valid
+// UTF-8, are shown as \xNN, so that a name or a reply cannot drive the user's terminal.
+std::string printable(std::string_view text);
+
 struct FtpCommandOptions {
     bool passive = true; // what works behind NAT and firewalls; --active for PORT
     int timeoutSeconds = 60;
-    bool verbose = false; // print the protocol exchange, passwords masked
+    bool verbose = false; // print the protocol exchange and its states, passwords masked
     bool progress = true; // transfer progress on the error stream
 };
 
