@@ -2,6 +2,8 @@
 // reply at a time. Transfers are in ftp_transfer.cpp, failures in ftp_error.cpp.
 #include "net/ftp_client.h"
 
+#include "net/events.h"
+
 #include "platform/error.h"
 
 #include <iterator>
@@ -9,7 +11,6 @@
 
 namespace vellumite {
 
-using ftp_detail::fire;
 using ftp_detail::invalidArgument;
 using ftp_detail::routine;
 using ftp_detail::unsafeInCommand;

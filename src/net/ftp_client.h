@@ -309,15 +309,6 @@ private:
 
 namespace ftp_detail {
 
-// Calls a copy of an event handler, since a handler may replace itself.
-template <class F, class... Args>
-void fire(const F& handler, const Args&... args) {
-    if (handler) {
-        F copy = handler;
-        copy(args...);
-    }
-}
-
 // The process's active-mode port sequence: random in 20000..40001 first, then one up each
 // call, wrapping to 20000 after 65535.
 std::int32_t GetFreePort();

@@ -1,6 +1,8 @@
 // CFtpClient's transfers: the replies that lead to a data connection, the data connection
 // itself, and the local file of a download or upload.
 #include "net/ftp_client.h"
+
+#include "net/events.h"
 #include "net/socket_support.h"
 #include "platform/error.h"
 
@@ -13,7 +15,6 @@
 
 namespace vellumite {
 
-using ftp_detail::fire;
 using ftp_detail::routine;
 
 namespace {
