@@ -84,9 +84,9 @@ std::string libraryRow(std::string_view name) {
     const std::string n = platform::htmlEscape(name);
     const std::string caption = platform::htmlEscape(libraryCaption(name));
     std::string row =
-        "<tr valign=\"top\"><td width=\"33%\" class=\"libtemplate\"><a href=\"<$showprev-" + n +
+        "<tr valign=\"top\"><td width=\"33%\" class=\"libtemplate\"><a class=\"thumb\" href=\"<$showprev-" + n +
         "$>\" title=\"Preview " + caption + "\"><img src=\"../templates/" + n +
-        ".gif\" width=\"70\" height=\"70\" border=\"1\" alt=\"\" align=\"left\"></a>" +
+        ".gif\" width=\"70\" height=\"70\" border=\"1\" alt=\"\"></a>" +
         "<span class=\"caption\">" + caption + "</span><br> <a href=\"<$makeInstance-" + n +
         "$>\">[HTML]</a>";
     if (name.substr(0, kDesignPrefix.size()) == kDesignPrefix)
