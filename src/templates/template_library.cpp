@@ -83,12 +83,12 @@ std::string libraryCaption(std::string_view name) {
 std::string libraryRow(std::string_view name) {
     const std::string n = platform::htmlEscape(name);
     const std::string caption = platform::htmlEscape(libraryCaption(name));
-    std::string row =
-        "<tr valign=\"top\"><td width=\"33%\" class=\"libtemplate\"><a class=\"thumb\" href=\"<$showprev-" + n +
-        "$>\" title=\"Preview " + caption + "\"><img src=\"../templates/" + n +
-        ".gif\" width=\"70\" height=\"70\" border=\"1\" alt=\"\"></a>" +
-        "<span class=\"caption\">" + caption + "</span><br> <a href=\"<$makeInstance-" + n +
-        "$>\">[HTML]</a>";
+    std::string row = "<tr valign=\"top\"><td width=\"33%\" class=\"libtemplate\"><a "
+                      "class=\"thumb\" href=\"<$showprev-" +
+                      n + "$>\" title=\"Preview " + caption + "\"><img src=\"../templates/" + n +
+                      ".gif\" width=\"70\" height=\"70\" border=\"1\" alt=\"\"></a>" +
+                      "<span class=\"caption\">" + caption +
+                      "</span><br> <a href=\"<$makeInstance-" + n + "$>\">[HTML]</a>";
     if (name.substr(0, kDesignPrefix.size()) == kDesignPrefix)
         row += " <a href=\"<$makeDesign-" + n + "$>\">[Graphic]</a>";
     return row + "</td></tr>\n";
