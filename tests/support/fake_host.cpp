@@ -163,8 +163,6 @@ json FakeHost::dom(const platform::DocPath& where, std::string_view op, json arg
         d.bodyHtml = value();
         return nullptr;
     }
-    if (op == "formCount")
-        return d.formOrder.size();
     const int sheet = args.value("sheet", -1);
     if (op == "setStyleRule") {
         d.styleRules[{sheet, args.at("rule").get<int>()}][args.at("property").get<std::string>()] =

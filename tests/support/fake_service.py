@@ -56,14 +56,7 @@ def main():
             pass
 
         def answer(self, status, body, ctype="text/html; charset=utf-8"):
-            data = body.encode("utf-8")
-            self.send_response(status)
-            self.send_header("Content-Type", ctype)
-            self.send_header("Content-Length", str(len(data)))
-            self.end_headers()
-            self.wfile.write(data)
-
-        def answer_bytes(self, status, data, ctype):
+            data = body if isinstance(body, bytes) else body.encode("utf-8")
             self.send_response(status)
             self.send_header("Content-Type", ctype)
             self.send_header("Content-Length", str(len(data)))
@@ -105,17 +98,15 @@ def main():
                 self.answer(404, "<html><body>no such page</body></html>")
 
         def templates_route(self, name):
-            """The offered templates: their list, each one's HTML, thumbnail and large view."""
+            """The offered templates: their list, each one's HTML and thumbnail."""
             if name == "importtemplates.html":
                 self.answer(200, offered_page(offered + broken))
-            elif name.endswith("prev.html") and name[:-9] in offered:
-                self.answer(200, "<html><title>Large view</title><body><h1>%s, large</h1></body></html>" % escape(name[:-9]))
             elif name.endswith(".html") and name[:-5] in broken or name.endswith(".gif") and name[:-4] in broken:
                 self.answer(500, "<html><body>broken</body></html>")
             elif name.endswith(".html") and name[:-5] in offered:
                 self.answer(200, offered_template(name[:-5]))
             elif name.endswith(".gif") and name[:-4] in offered:
-                self.answer_bytes(200, TINY_GIF, "image/gif")
+                self.answer(200, TINY_GIF, "image/gif")
             else:
                 self.answer(404, "<html><body>no such template</body></html>")
 
