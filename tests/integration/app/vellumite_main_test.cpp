@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -96,4 +97,54 @@ TEST(CommandLine, FailuresExitWithOneAndAOneLineReason) {
     }
     ::close(listener);
     EXPECT_FALSE(std::filesystem::exists(dir / "app/html/output/index.html"));
+}
+
+TEST(CommandLine, ADatabasePathThatHoldsSomethingElseIsLeftAsItIsAndStopsTheProgram) {
+    TempDir dir;
+    struct Case {
+        const char* what;
+        std::function<void(const std::filesystem::path&)> make;
+        const char* reason;
+    } cases[] = {
+        {"a link to nowhere",
+         [](const auto& db) { std::filesystem::create_symlink(db.parent_path() / "gone.db", db); },
+         "vellumite.db in "},
+        {"a folder", [](const auto& db) { std::filesystem::create_directory(db); },
+         "vellumite.db in "},
+    };
+    for (const auto& c : cases) {
+        const std::filesystem::path app = dir / c.what;
+        std::filesystem::create_directories(app);
+        std::filesystem::permissions(app, std::filesystem::perms::owner_all);
+        c.make(app / "vellumite.db");
+        for (std::string command : {"sites", "--no-browser --port 0"}) {
+            auto r = vellumite(command + " --data-dir '" + app.string() + "'");
+            EXPECT_EQ(r.status, 1) << c.what;
+            EXPECT_EQ(r.output.rfind(std::string("vellumite: ") + c.reason, 0), 0u) << r.output;
+            EXPECT_NE(r.output.find("it is left as it is"), std::string::npos) << r.output;
+        }
+        EXPECT_FALSE(std::filesystem::exists(app / "gone.db")) << c.what;
+        EXPECT_FALSE(std::filesystem::exists(app / "vellumite.db.new")) << c.what;
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "a link to nowhere/vellumite.db"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "a folder/vellumite.db"));
+}
+
+TEST(CommandLine, AnAppFolderOpenToOtherUsersIsNamedInAWarning) {
+    TempDir dir;
+    const std::filesystem::path app = dir / "app";
+    std::filesystem::create_directories(app);
+    std::filesystem::permissions(
+        app, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                 std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                 std::filesystem::perms::others_exec);
+    auto r = vellumite("sites --data-dir '" + app.string() + "'");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.output, "vellumite: warning: other users of this computer can look into the app "
+                        "folder " +
+                            app.string() + " (mode 0755); `chmod 700 " + app.string() +
+                            "` keeps it private\n1  Welcome to Vellumite\n");
+    std::filesystem::permissions(app, std::filesystem::perms::owner_all);
+    EXPECT_EQ(vellumite("sites --data-dir '" + app.string() + "'").output,
+              "1  Welcome to Vellumite\n");
 }

@@ -6,9 +6,16 @@
 #include "support/temp_dir.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
+#include <condition_variable>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <httplib.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace platform {
@@ -189,6 +196,138 @@ TEST(WebHostInBrowser, FormsDialogsAndDocumentOperationsRoundTrip) {
     EXPECT_THROW(content.document().fieldValue("nosuchform", "title"), DomError);
     EXPECT_NE(std::find(seen.begin(), seen.end(), "webContent " + (dir / "html/<$go$>").string()),
               seen.end());
+}
+
+// Connections that send a request's head one line at a time, as a client that wants to hold the
+// server would, from several local addresses (each within the server's cap per client).
+class SlowClients {
+public:
+    SlowClients(int port, int count) {
+        for (int i = 0; i < count; ++i) {
+            const std::string source = "127.0.0." + std::to_string(2 + i % 10);
+            int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            sockaddr_in from{}, to{};
+            from.sin_family = to.sin_family = AF_INET;
+            ::inet_pton(AF_INET, source.c_str(), &from.sin_addr);
+            to.sin_port = htons(static_cast<std::uint16_t>(port));
+            to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            if (::bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0 ||
+                ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0)
+                throw std::runtime_error("cannot connect from " + source);
+            m_fds.push_back(fd);
+            send(fd, "GET /s/guess/pane/webFrontpage/x.html HTTP/1.1\r\n");
+        }
+        m_sender = std::thread([this] {
+            std::unique_lock lock(m_mutex);
+            // A line on each connection every 300 ms: each read of the server is short.
+            while (!m_wake.wait_for(lock, std::chrono::milliseconds(300), [&] { return m_stop; }))
+                for (int fd : m_fds)
+                    send(fd, "X-Slow: yes\r\n");
+        });
+    }
+    ~SlowClients() {
+        stopSending();
+        for (int fd : m_fds)
+            ::close(fd);
+    }
+    void stopSending() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        if (m_sender.joinable())
+            m_sender.join();
+    }
+    // The connections the server has not closed yet.
+    int open() const {
+        int count = 0;
+        for (int fd : m_fds) {
+            pollfd p{fd, POLLIN, 0};
+            count += ::poll(&p, 1, 0) == 0;
+        }
+        return count;
+    }
+    // True once the server has closed every one, within `timeout`.
+    bool allClosedWithin(std::chrono::seconds timeout) const {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        for (int fd : m_fds) {
+            for (;;) {
+                auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    deadline - std::chrono::steady_clock::now());
+                pollfd p{fd, POLLIN, 0};
+                if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0)
+                    return false;
+                char buf[512];
+                if (::recv(fd, buf, sizeof buf, MSG_DONTWAIT) <= 0)
+                    break;
+            }
+        }
+        return true;
+    }
+
+private:
+    static void send(int fd, const std::string& text) {
+        [[maybe_unused]] auto n = ::send(fd, text.data(), text.size(), MSG_NOSIGNAL);
+    }
+
+    std::vector<int> m_fds;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stop = false;
+    std::thread m_sender;
+};
+
+TEST(WebHostUnderLoad, SlowConnectionsHoldNoPageCommand) {
+    testing_support::TempDir dir;
+    fs::create_directories(dir / "html");
+    EventLoop loop;
+    WebHostOptions options;
+    options.appFolder = dir.path();
+    options.shellFolder = testing_support::sourceShare() / "html/shell";
+    options.paneNames = {"webFrontpage"};
+    WebHost host(loop, options);
+    host.start();
+    std::vector<std::string> commands;
+    host.onBeforeNavigate(
+        [&](const std::string&, const std::string& address, const std::function<void(bool)>&) {
+            commands.push_back(address.substr(address.rfind('/') + 1));
+            return true;
+        });
+
+    constexpr int kSlow = 40;
+    constexpr int kCommands = 20;
+    std::atomic<bool> done{false};
+    int openDuring = 0;
+    std::vector<int> answers;
+    SlowClients slow(host.port(), kSlow);
+    std::thread user([&] {
+        const std::string base = "/s/" + host.address().substr(host.address().find("/s/") + 3);
+        for (int i = 0; i < kCommands; ++i) {
+            httplib::Client client("127.0.0.1", host.port());
+            // The deadline of each command: an answer later than this is no answer.
+            client.set_connection_timeout(std::chrono::seconds(1));
+            client.set_read_timeout(std::chrono::seconds(1));
+            auto r =
+                client.Get(base + "pane/webFrontpage/html/%3C$go-" + std::to_string(i) + "$%3E",
+                           {{"Sec-Fetch-Site", "same-origin"},
+                            {"Sec-Fetch-Mode", "navigate"},
+                            {"Sec-Fetch-Dest", "iframe"}});
+            answers.push_back(r ? r->status : -1);
+        }
+        openDuring = slow.open();
+        done = true;
+        loop.post([] {});
+    });
+    loop.runUntil([&] { return done.load(); }, std::chrono::seconds(60));
+    user.join();
+
+    EXPECT_EQ(answers, std::vector<int>(kCommands, 204)) << "-1: no answer within 1 s";
+    ASSERT_EQ(commands.size(), static_cast<std::size_t>(kCommands));
+    EXPECT_EQ(commands.back(), "<$go-19$>");
+    EXPECT_EQ(openDuring, kSlow) << "the slow connections were all held while the commands ran";
+    // They are still sending, yet each request's time runs out: the server closes them all.
+    EXPECT_TRUE(slow.allClosedWithin(std::chrono::seconds(20)));
 }
 
 } // namespace

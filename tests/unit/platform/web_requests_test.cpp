@@ -124,7 +124,44 @@ TEST(WebRequests, OurOwnRequestsAreRouted) {
     EXPECT_EQ(checkRequest(ourFrameLoad(""), kToken, kPort).route, Route::Shell);
     EXPECT_EQ(checkRequest(ourFrameLoad("shell/shell.js"), kToken, kPort).route, Route::ShellFile);
     EXPECT_EQ(checkRequest(ourFrameLoad("shell/other.js"), kToken, kPort).route, Route::NotFound);
-    const Verdict preview = checkRequest(ourFrameLoad("preview/item%201.html"), kToken, kPort);
-    EXPECT_EQ(preview.route, Route::Preview);
-    EXPECT_EQ(preview.rest, "item 1.html");
+    // Previews come from a sandbox origin, never from the editor's.
+    EXPECT_EQ(checkRequest(ourFrameLoad("preview/index.html"), kToken, kPort).route,
+              Route::NotFound);
+}
+
+TEST(WebRequests, ASandboxOriginAnswersUnderItsOwnSecretOnly) {
+    const std::string secret(64, 'c');
+    auto get = [&](std::string target, std::string method = "GET",
+                   std::string host = "127.0.0.1:8123") {
+        RequestFacts r;
+        r.method = std::move(method);
+        r.target = std::move(target);
+        r.host = std::move(host);
+        return checkSandboxRequest(r, secret, kPort);
+    };
+    struct Case {
+        const char* what;
+        Verdict verdict;
+        Route route;
+        int status;
+    } cases[] = {
+        {"the editor's token", get("/s/" + kToken + "/preview/index.html"), Route::Refused, 404},
+        {"no secret", get("/preview/index.html"), Route::Refused, 404},
+        {"a wrong secret", get("/" + std::string(64, 'd') + "/preview/x.html"), Route::Refused,
+         404},
+        {"the secret without its slash", get("/" + secret + "preview/x.html"), Route::Refused, 404},
+        {"a foreign Host", get("/" + secret + "/preview/x.html", "GET", "evil.test:8123"),
+         Route::Refused, 421},
+        {"a POST", get("/" + secret + "/preview/x.html", "POST"), Route::Refused, 405},
+        {"NUL in the name", get("/" + secret + "/preview/a%00.html"), Route::Refused, 400},
+        {"no mount", get("/" + secret + "/index.html"), Route::NotFound, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.verdict.route, c.route) << c.what;
+        EXPECT_EQ(c.verdict.status, c.status) << c.what;
+    }
+    const Verdict page = get("/" + secret + "/preview/item%201.html?x=1", "HEAD");
+    EXPECT_EQ(page.route, Route::Mounted);
+    EXPECT_EQ(page.mount, "preview");
+    EXPECT_EQ(page.rest, "item 1.html");
 }
