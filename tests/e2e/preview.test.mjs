@@ -2,7 +2,6 @@
 import { test, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import http from 'node:http';
 import path from 'node:path';
 import {
   cleanup, tempDir, startEditor, launchBrowser, openEditor, pane, until, isAlive, openSite, shown,
@@ -33,12 +32,6 @@ const hostilePost = (editorOrigin) => `<p id="probe">not run</p><script>
 })();
 </script>`;
 
-function head(url) {
-  return new Promise((resolve, reject) => {
-    http.get(url, (res) => { res.resume(); resolve(res); }).on('error', reject);
-  });
-}
-
 test('preview opens the generated index in its own window, from an origin that holds no secret of the editor', async () => {
   const dataDir = tempDir('vellumite-preview-');
   const editor = await startEditor(['--offline'], { dataDir });
@@ -54,11 +47,8 @@ test('preview opens the generated index in its own window, from an origin that h
   await content.click('a[href="<$preview$>"]');
   const preview = await popup;
   await preview.waitForLoadState();
-  const address = new URL(preview.url());
-  assert.match(address.pathname, /\/preview\/index\.html$/);
-  assert.equal(address.hostname, '127.0.0.1');
-  assert.notEqual(address.origin, editor.origin, 'another origin than the editor\'s');
-  assert.ok(!preview.url().includes(token), 'the editor\'s token is not in the address');
+  assert.match(preview.url(), /^http:\/\/127\.0\.0\.1:\d+\/[0-9a-f]{64}\/preview\/index\.html$/);
+  assert.notEqual(new URL(preview.url()).origin, editor.origin, 'another origin than the editor\'s');
   assert.equal(await preview.evaluate(() => window.name), 'vellumitedisplay');
   assert.equal(await preview.title(), 'Welcome to Vellumite');
   assert.ok(await preview.$('text=Publishing to your web space'), 'the sample posts are on the page');
@@ -69,18 +59,12 @@ test('preview opens the generated index in its own window, from an origin that h
     return text.startsWith('ran ') ? JSON.parse(text.slice(4)) : null;
   }, 'the post script');
   assert.equal(probe.href, preview.url());
-  assert.ok(!probe.href.includes(token));
+  assert.ok(!probe.href.includes(token), 'the editor\'s token is not in the address');
   assert.equal(probe.referrer, '');
   assert.equal(probe.opener, 'blocked');
   assert.equal(probe.storage, 'blocked');
   assert.equal(probe.tried, 4, 'the editor\'s origin, its own page, and the preview\'s secret used on the editor');
   assert.deepEqual(probe.fetched, []);
-
-  // The preview comes sandboxed; the editor itself serves no preview.
-  const served = await head(preview.url());
-  assert.equal(served.statusCode, 200);
-  assert.equal(served.headers['content-security-policy'], 'sandbox allow-scripts allow-popups');
-  assert.equal((await head(`${editor.address}preview/index.html`)).statusCode, 404);
 
   await new Promise((r) => setTimeout(r, 1000));
   assert.ok(isAlive(editor), 'the editor is still running: no page command got through');

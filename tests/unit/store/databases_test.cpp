@@ -1,11 +1,9 @@
-#include "store/app_folder.h"
 #include "store/databases.h"
 #include "store/readers.h"
 #include "store/site_rows.h"
 #include "support/site_database.h"
 #include "support/temp_dir.h"
 
-#include <functional>
 #include <gtest/gtest.h>
 
 using platform::Value;
@@ -78,46 +76,4 @@ TEST(SiteStore, OpeningReportsTheErrorAndLetsStartUpGoOn) {
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].rfind("error [3024:Could not find file '", 0), 0u) << reports[0];
     EXPECT_EQ(reports[0].back(), ']');
-}
-
-TEST(SiteStore, WhatStandsAtADatabasePathIsNeverReplaced) {
-    TempDir dir;
-    const auto scripts = testing_support::sourceShare() / "db";
-    namespace fs = std::filesystem;
-    auto site = [](const fs::path& folder) { return folder / kSiteDatabaseFile; };
-    struct Case {
-        const char* what;
-        std::function<void(const fs::path& folder)> make;
-        bool usable; // else createMissingDatabases stops with a reason
-    } cases[] = {
-        {"nothing", [](const fs::path&) {}, true},
-        {"a link to a database elsewhere",
-         [&](const fs::path& folder) {
-             testing_support::makeSiteDatabase(folder / "elsewhere.db").close();
-             fs::create_symlink(folder / "elsewhere.db", site(folder));
-         },
-         true},
-        {"a link to nowhere",
-         [&](const fs::path& folder) { fs::create_symlink(folder / "gone.db", site(folder)); },
-         false},
-        {"a folder", [&](const fs::path& folder) { fs::create_directory(site(folder)); }, false},
-    };
-    int n = 0;
-    for (const auto& c : cases) {
-        const fs::path folder = dir / std::to_string(++n);
-        fs::create_directories(folder);
-        c.make(folder);
-        const auto before = fs::symlink_status(site(folder)).type();
-        if (c.usable) {
-            createMissingDatabases(folder, scripts);
-            EXPECT_NO_THROW(platform::Database::open(site(folder).string())) << c.what;
-        } else {
-            EXPECT_THROW(createMissingDatabases(folder, scripts), AppFolderError) << c.what;
-            EXPECT_EQ(fs::symlink_status(site(folder)).type(), before) << c.what;
-            EXPECT_FALSE(fs::exists(folder / "gone.db")) << c.what;
-        }
-        if (before == fs::file_type::symlink) {
-            EXPECT_TRUE(fs::is_symlink(site(folder))) << c.what << ": the link stays a link";
-        }
-    }
 }
