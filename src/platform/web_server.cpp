@@ -26,7 +26,7 @@ ServerState::ServerState(EventLoop& loop_, WebHost& host_, std::shared_ptr<bool>
                          const WebHostOptions& options)
     : loop(loop_), host(&host_), alive(std::move(alive_)), token(randomHexToken()),
       appFolder(options.appFolder), shellFolder(options.shellFolder),
-      servedFolders(options.servedFolders) {}
+      servedFolders(options.servedFolders), previewFolder(options.previewFolder) {}
 
 void ServerState::toLoop(std::function<void(WebHost&)> work) {
     loop.post([alive = std::weak_ptr<bool>(alive), host = host, work = std::move(work)] {
@@ -68,6 +68,11 @@ std::optional<fs::path> ServerState::appFile(const std::string& relative) const 
         return std::nullopt;
     auto found = files::resolveNoCase(appFolder, relative);
     if (!found || !fs::is_regular_file(*found))
+        return std::nullopt;
+    // Generated pages belong to the sandbox origin: under ours, a script they name by a relative
+    // address (the shell's own) would run as the editor.
+    const fs::path inPreview = found->lexically_relative(previewFolder);
+    if (!previewFolder.empty() && !inPreview.empty() && *inPreview.begin() != "..")
         return std::nullopt;
     return found;
 }

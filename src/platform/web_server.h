@@ -74,6 +74,7 @@ public:
     const std::filesystem::path appFolder;
     const std::filesystem::path shellFolder;
     const std::vector<std::string> servedFolders;
+    const std::filesystem::path previewFolder; // never served here: see appFile()
     std::atomic<int> port{0};
     std::atomic<bool> stopping{false};
     LocalServer server;

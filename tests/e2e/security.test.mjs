@@ -69,9 +69,10 @@ test('requests that are not from the editor\'s own pages change nothing; every a
   assert.equal(plain.headers['x-content-type-options'], 'nosniff');
   assert.equal(plain.headers['referrer-policy'], 'no-referrer');
   assert.equal(plain.headers['cache-control'], 'no-store');
-  const preview = await request(`${editor.address}preview/index.html`);
-  assert.equal(preview.status, 404);
-  assert.deepEqual(corsHeaders(preview.headers), []);
+  for (const generated of ['preview/index.html', 'pane/webContent/HTML/output/index.html', 'file/html/output/index.html']) {
+    const preview = await request(`${editor.address}${generated}`, { headers: { 'Sec-Fetch-Site': 'same-origin' } });
+    assert.equal(preview.status, 404, generated);
+  }
 
   // The same command from our own pages does run: the refusals above were the checks.
   // The process may end before its answer is written: it quits at once.
