@@ -41,7 +41,9 @@ const std::vector<CommandSpec> kCommands = {
      0,
      "Serves the editor's screens on 127.0.0.1 and opens them in the web browser. The address "
      "is printed as \"Vellumite Editor: <address>\" and kept, readable by you alone, in "
-     "vellumite-address.html in the app folder while the editor runs."},
+     "vellumite-address.html in the app folder while the editor runs. One editor runs per app "
+     "folder: started again, it prints the running editor's address and opens the browser on "
+     "it."},
     {"sites",
      "",
      "list the sites of the site database",
@@ -83,6 +85,8 @@ fs::path appFolderFrom(const ParsedCommandLine& cl) {
     if (folder.empty())
         throw Failure{"--data-dir needs a folder"};
     vellumite::prepareAppFolder(folder, vellumite::shippedResources());
+    if (auto warning = vellumite::openFolderWarning(folder))
+        std::cerr << "vellumite: " << *warning << "\n";
     return folder;
 }
 

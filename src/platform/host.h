@@ -176,8 +176,8 @@ public:
     // Opens (or reuses) the browser window of that name at `address`
     // (a web address, or a file of the app folder).
     virtual void openWindow(const std::string& address, const std::string& windowName) = 0;
-    // The address under which a generated site file of html/output/ is previewed: served
-    // sandboxed, so that the site's scripts cannot reach the editor.
+    // The address under which a generated site file of html/output/ is previewed: another
+    // origin with no secret of the editor's, sandboxed, so the site's scripts cannot reach it.
     virtual std::string previewAddress(std::string_view relativeOutputPath) const = 0;
 
     // Floating secondary windows, made on first use; unloadForm() destroys one.
