@@ -45,9 +45,12 @@ void SandboxOrigin::stop() {
     m_server.stop();
 }
 
+std::string SandboxOrigin::base() const {
+    return "http://127.0.0.1:" + std::to_string(m_server.port()) + "/" + m_secret + "/";
+}
+
 std::string SandboxOrigin::address(std::string_view mount, std::string_view relative) const {
-    return "http://127.0.0.1:" + std::to_string(m_server.port()) + "/" + m_secret + "/" +
-           percentEncodePath(mount) + "/" + percentEncodePath(relative);
+    return base() + percentEncodePath(mount) + "/" + percentEncodePath(relative);
 }
 
 void SandboxOrigin::answer(const httplib::Request& request, httplib::Response& response) const {

@@ -34,6 +34,8 @@ public:
     void stop();
     // "http://127.0.0.1:<port>/<secret>/<mount>/<relative, percent-encoded>"
     std::string address(std::string_view mount, std::string_view relative) const;
+    // "http://127.0.0.1:<port>/<secret>/": what every address of this origin begins with.
+    std::string base() const;
 
 private:
     void answer(const httplib::Request& request, httplib::Response& response) const;

@@ -383,7 +383,11 @@ void WebHost::openWindow(const std::string& address, const std::string& windowNa
         if (address.rfind("/s/" + m_server->token + "/", 0) != 0)
             url = urlFor("", address);
     }
-    send({{"op", "openWindow"}, {"url", url}, {"name", windowName}});
+    // Our own sandboxed pages keep their opener, so that the next preview reuses the named
+    // window: their opaque origin can neither script nor navigate the shell page. Pages of other
+    // hosts are cut loose from it.
+    const bool ours = m_preview && url.rfind(m_preview->base(), 0) == 0;
+    send({{"op", "openWindow"}, {"url", url}, {"name", windowName}, {"keepOpener", ours}});
 }
 
 std::string WebHost::previewAddress(std::string_view relativeOutputPath) const {

@@ -614,7 +614,7 @@
       }
       case 'openWindow': {
         const w = window.open(op.url, op.name);
-        if (w && /^https?:/i.test(op.url)) { try { w.opener = null; } catch (e) { /* gone */ } }
+        if (w && /^https?:/i.test(op.url) && !op.keepOpener) { try { w.opener = null; } catch (e) { /* gone */ } }
         break;
       }
       case 'form':
