@@ -3,6 +3,8 @@
 
 #include "core/page_commands.h"
 
+#include <algorithm>
+
 namespace vellumite {
 
 namespace {
@@ -71,10 +73,32 @@ void clearImageDialog(AppState& app) {
     image->setChecked(kPopup, false);
 }
 
-void resetLinkDialog(AppState& app) {
+namespace {
+
+constexpr std::string_view kAddresses = "cboURLListing";
+
+platform::Form* linkDialog(AppState& app) {
     platform::Form* link = app.host.findForm("frmSelectURL");
-    if (link && link->has("cboURLListing"))
-        link->setItems("cboURLListing", {"http://"});
+    return link && link->has(kAddresses) ? link : nullptr;
+}
+
+} // namespace
+
+void resetLinkDialog(AppState& app) {
+    if (platform::Form* link = linkDialog(app))
+        link->setItems(kAddresses, {"http://"});
+}
+
+void offerLinkAddress(AppState& app, const std::string& address) {
+    platform::Form* link = linkDialog(app);
+    if (!link)
+        return;
+    std::vector<std::string> items = link->items(kAddresses);
+    if (std::find(items.begin(), items.end(), address) == items.end()) {
+        items.push_back(address);
+        link->setItems(kAddresses, items);
+    }
+    link->setText(kAddresses, address);
 }
 
 } // namespace vellumite
