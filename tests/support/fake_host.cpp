@@ -148,16 +148,8 @@ std::optional<json> FakeHost::fieldOperation(FakeDocument& d, std::string_view o
         d.forms[name] = d.defaults[name];
         return json(nullptr);
     }
-    if (op == "hasElement") {
-        const std::string name = args.at("element").get<std::string>();
-        bool found = d.elements.contains(name);
-        for (const auto& [form, fields] : d.forms)
-            for (const auto& e : fields)
-                found = found || e.name == name;
-        return found;
-    }
     if (op == "focus" || op == "scrollIntoView") {
-        d.focused.push_back(op == "focus" ? args.at("element").get<std::string>() : "");
+        d.focused.push_back(args.at("element").get<std::string>());
         return json(nullptr);
     }
     if (op == "getSelection") {

@@ -38,7 +38,7 @@ struct FakeDocument {
     std::map<int, FakeFieldSelection> savedSelections;
     // What a form reset goes back to: the fields as form() made them.
     std::map<std::string, std::vector<platform::FormElement>> defaults;
-    std::vector<std::string> focused; // elements given the focus, in order
+    std::vector<std::string> focused; // elements given the focus or scrolled to, in order
 
     // Selects bytes start..end of a field's value, as the user would with the mouse.
     void select(const std::string& form, const std::string& field, std::size_t start,
