@@ -32,9 +32,8 @@ const std::vector<OptionSpec> kGlobalOptions = {
     {"online", "", "editor: take the computer as online, without asking the system"},
     {"offline", "", "editor: take the computer as offline (no request to the web service)"},
     {"word-processor", "CMD",
-     "editor: open posts kept as documents with CMD, a program and its arguments split at "
-     "blanks, the document's path added last (default: LibreOffice Writer where installed, "
-     "else xdg-open)"},
+     "editor: program and arguments that open a post's document, its path added last "
+     "(default: LibreOffice Writer if installed, else xdg-open)"},
 };
 
 const std::vector<CommandSpec> kCommands = {

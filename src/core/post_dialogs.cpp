@@ -13,6 +13,7 @@ constexpr std::string_view kFile = "txtFile";
 constexpr std::string_view kWidth = "txtImageWidth";
 constexpr std::string_view kHeight = "txtImageHeight";
 constexpr std::string_view kPopup = "chkPopup";
+constexpr std::string_view kAddresses = "cboURLListing";
 
 platform::Form* imageDialog(AppState& app) {
     platform::Form* form = app.host.findForm("frmImage");
@@ -20,6 +21,11 @@ platform::Form* imageDialog(AppState& app) {
         !form->has(kPopup))
         return nullptr;
     return form;
+}
+
+platform::Form* linkDialog(AppState& app) {
+    platform::Form* link = app.host.findForm("frmSelectURL");
+    return link && link->has(kAddresses) ? link : nullptr;
 }
 
 } // namespace
@@ -72,17 +78,6 @@ void clearImageDialog(AppState& app) {
     image->setText(kHeight, "");
     image->setChecked(kPopup, false);
 }
-
-namespace {
-
-constexpr std::string_view kAddresses = "cboURLListing";
-
-platform::Form* linkDialog(AppState& app) {
-    platform::Form* link = app.host.findForm("frmSelectURL");
-    return link && link->has(kAddresses) ? link : nullptr;
-}
-
-} // namespace
 
 void resetLinkDialog(AppState& app) {
     if (platform::Form* link = linkDialog(app))

@@ -20,13 +20,11 @@ bool isWebAddress(std::string_view text) {
 
 // `path` beneath `site`, with one "/" between them.
 std::string beneath(std::string_view site, std::string_view path) {
-    while (!site.empty() && site.back() == '/')
-        site.remove_suffix(1);
-    std::string out(site);
-    if (path.empty() || path.front() != '/')
-        out += '/';
-    out += path;
-    return out;
+    const bool siteSlash = !site.empty() && site.back() == '/';
+    const bool pathSlash = !path.empty() && path.front() == '/';
+    if (siteSlash && pathSlash)
+        path.remove_prefix(1);
+    return std::string(site) + (siteSlash || pathSlash ? "" : "/") + std::string(path);
 }
 
 // A value put between double quotes in a tag keeps the tag whole.

@@ -6,11 +6,11 @@
 #include "editor/content_edit.h"
 #include "editor/current_posts.h"
 #include "editor/drafts.h"
-#include "editor/highlights.h"
 #include "editor/popup_links.h"
 #include "editor/post_tools.h"
 #include "editor/posts.h"
 #include "editor/sections.h"
+#include "editor/side_lists.h"
 #include "editor/user_links.h"
 #include "editor/word_processor.h"
 

@@ -15,14 +15,7 @@ FakeDocument& FakeDocument::form(const std::string& name,
     auto& list = forms[name];
     for (const auto& [field, value] : fields)
         list.push_back(platform::FormElement{field, "text", value, false});
-    defaults[name] = list;
     return *this;
-}
-
-void FakeDocument::select(const std::string& formName, const std::string& name, std::size_t start,
-                          std::size_t end) {
-    field(formName, name); // must exist
-    selection = FakeFieldSelection{formName, name, start, end};
 }
 
 platform::FormElement& FakeDocument::field(const std::string& formName, const std::string& name) {
@@ -113,91 +106,6 @@ bool FakeHost::waitUntilNotBusy(const std::string& pane,
     return m_loop->runUntil([&] { return !busy(pane); }, timeout);
 }
 
-namespace {
-
-std::string& selectedValue(FakeDocument& d, const FakeFieldSelection& s) {
-    return d.field(s.form, s.field).value;
-}
-
-// Replaces a selection's bytes and selects the new text, as the page does.
-void replaceSelected(FakeDocument& d, FakeFieldSelection s, const std::string& text) {
-    std::string& value = selectedValue(d, s);
-    if (s.start > s.end || s.end > value.size())
-        throw DomError("The selection is outside the field.");
-    value.replace(s.start, s.end - s.start, text);
-    s.end = s.start + text.size();
-    d.selection = s;
-}
-
-} // namespace
-
-std::optional<json> FakeHost::fieldOperation(FakeDocument& d, std::string_view op, const json& args,
-                                             const std::function<std::string()>& formName) {
-    auto fieldName = [&] { return args.at("field").get<std::string>(); };
-    auto value = [&] { return args.at("value").get<std::string>(); };
-    if (op == "getChecked")
-        return d.field(formName(), fieldName()).checked;
-    if (op == "setChecked") {
-        d.field(formName(), fieldName()).checked = args.at("checked").get<bool>();
-        return json(nullptr);
-    }
-    if (op == "resetForm") {
-        const std::string name = formName();
-        if (!d.forms.contains(name))
-            throw DomError("The page has no form \"" + name + "\".");
-        d.forms[name] = d.defaults[name];
-        return json(nullptr);
-    }
-    if (op == "focus" || op == "scrollIntoView") {
-        d.focused.push_back(args.at("element").get<std::string>());
-        return json(nullptr);
-    }
-    if (op == "getSelection") {
-        if (!d.selection)
-            return json{{"text", ""}, {"parentName", ""}};
-        const auto& s = *d.selection;
-        return json{{"text", selectedValue(d, s).substr(s.start, s.end - s.start)},
-                    {"parentName", s.field}};
-    }
-    if (op == "saveSelection") {
-        const int id = static_cast<int>(d.savedSelections.size()) + 1;
-        if (d.selection)
-            d.savedSelections[id] = *d.selection;
-        return id;
-    }
-    if (op == "replaceSavedSelection") {
-        auto it = d.savedSelections.find(args.at("saved").get<int>());
-        if (it == d.savedSelections.end())
-            throw DomError("Nothing is selected.");
-        replaceSelected(d, it->second, value());
-        return json(nullptr);
-    }
-    if (op == "fieldSelection") {
-        FakeFieldSelection s{formName(), fieldName(), 0, 0};
-        const std::string& text = selectedValue(d, s);
-        if (d.selection && d.selection->form == s.form && d.selection->field == s.field)
-            s = *d.selection;
-        else
-            s.start = s.end = text.size(); // a field not worked in has its cursor at the end
-        return json{
-            {"text", text.substr(s.start, s.end - s.start)}, {"start", s.start}, {"end", s.end}};
-    }
-    if (op == "replaceFieldRange") {
-        FakeFieldSelection s{formName(), fieldName(), args.at("start").get<std::size_t>(),
-                             args.at("end").get<std::size_t>()};
-        if (selectedValue(d, s).substr(s.start, s.end - s.start) !=
-            args.at("expected").get<std::string>())
-            throw DomError("The text changed while it was being edited; nothing was replaced.");
-        replaceSelected(d, s, value());
-        return json(nullptr);
-    }
-    if (op == "appendFieldText") {
-        d.field(formName(), fieldName()).value += value();
-        return json(nullptr);
-    }
-    return std::nullopt;
-}
-
 json FakeHost::dom(const platform::DocPath& where, std::string_view op, json args, bool) {
     FakeDocument& d = doc(where);
 
@@ -247,8 +155,10 @@ json FakeHost::dom(const platform::DocPath& where, std::string_view op, json arg
         element().text = value();
         return nullptr;
     }
-    if (auto answer = fieldOperation(d, op, args, formName))
-        return *answer;
+    if (op == "focus" || op == "scrollIntoView") {
+        d.focused.push_back(args.at("element").get<std::string>());
+        return nullptr;
+    }
     throw DomError("unknown page operation " + std::string(op));
 }
 

@@ -5,7 +5,6 @@
 #include "platform/host.h"
 
 #include <deque>
-#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -20,29 +19,12 @@ struct FakeElement {
     std::string text;
 };
 
-// Where the cursor or selection is: a text field and a range of its value, in bytes.
-struct FakeFieldSelection {
-    std::string form;
-    std::string field;
-    std::size_t start = 0;
-    std::size_t end = 0;
-};
-
 struct FakeDocument {
     std::string location;
     std::map<std::string, std::vector<platform::FormElement>> forms; // in document order
     std::vector<std::string> formOrder;
     std::map<std::string, FakeElement> elements;
-    // The field the user last worked in, and the selections kept for dialogs.
-    std::optional<FakeFieldSelection> selection;
-    std::map<int, FakeFieldSelection> savedSelections;
-    // What a form reset goes back to: the fields as form() made them.
-    std::map<std::string, std::vector<platform::FormElement>> defaults;
     std::vector<std::string> focused; // elements given the focus or scrolled to, in order
-
-    // Selects bytes start..end of a field's value, as the user would with the mouse.
-    void select(const std::string& form, const std::string& field, std::size_t start,
-                std::size_t end);
 
     // Adds a form with the given fields (name, value) of type "text".
     FakeDocument& form(const std::string& name,
@@ -106,11 +88,6 @@ protected:
 
 private:
     static std::string key(const platform::DocPath& where);
-    // The operations on form fields, selections and focus; nothing for an operation of another
-    // kind.
-    static std::optional<nlohmann::json>
-    fieldOperation(FakeDocument& d, std::string_view op, const nlohmann::json& args,
-                   const std::function<std::string()>& formName);
     platform::EventLoop* m_loop;
     std::string m_caption;
     std::map<std::string, FakeDocument> m_docs;

@@ -1,5 +1,4 @@
 // Link and image tags for the post box, and the image history on a real site database.
-#include "core/panes.h"
 #include "core/post_insert.h"
 #include "support/app_fixture.h"
 
@@ -56,19 +55,6 @@ TEST_F(ImageHistory, StoresWhatWasTypedAndKeepsTheNewestUseLast) {
     recordImageUse(db, addSite("Other"), "/z.gif", "1", "1", "");
     EXPECT_EQ(imageHistory(db, site),
               (std::vector<std::string>{hostile + ",5,3," + hostile, "/a.gif,10,20,again"}));
-}
-
-TEST_F(ImageHistory, InsertingReplacesTheSavedPlaceAndRecordsTheImage) {
-    app.logId = addSite("Pictures", {{"pageurl", "http://me.example"}});
-    auto& content = host.doc(std::string(pane::Content));
-    content.form(std::string(kPostForm), {{std::string(kPostBox), "see  here"}});
-    content.select(std::string(kPostForm), std::string(kPostBox), 4, 4);
-    const int place = postDocument(app).saveSelection();
-    content.select(std::string(kPostForm), std::string(kPostBox), 0, 0); // the user clicked away
-    subInsertImage(app, place, "a.gif", "1", "2", false, "");
-    EXPECT_EQ(content.field(std::string(kPostForm), std::string(kPostBox)).value,
-              "see <img src=\"http://me.example/a.gif\" height=1 width=2 alt=\"\"> here");
-    EXPECT_EQ(imageHistory(db, app.logId), std::vector<std::string>{"/a.gif,1,2,"});
 }
 
 } // namespace

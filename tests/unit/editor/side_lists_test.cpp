@@ -1,5 +1,4 @@
 // The lists beside the post editor: which highlights are listed, and links shown as text.
-#include "editor/highlights.h"
 #include "editor/side_lists.h"
 #include "editor_fixture.h"
 
@@ -35,8 +34,9 @@ TEST_F(SideLists, HighlightsComeFromTheNewestTotalPublishPostsDraftsIncluded) {
 }
 
 TEST_F(SideLists, ALinkTextWithMarkupIsListedWithoutItsTags) {
-    db.execute("INSERT INTO VellumiteLinks (LogID, linktext, linkurl) VALUES (?, ?, 'http://x')",
-               {app.logId, "<b>Bold</b> <img src=x onerror=alert(1)>friend & <i\nclass=a>co</i> <3"});
+    db.execute(
+        "INSERT INTO VellumiteLinks (LogID, linktext, linkurl) VALUES (?, ?, 'http://x')",
+        {app.logId, "<b>Bold</b> <img src=x onerror=alert(1)>friend & <i\nclass=a>co</i> <3"});
     subBuildUserLinks(app);
     EXPECT_TRUE(contains(page("userlinks.html"), ">Bold friend &amp; co &lt;3</a>"));
 }
