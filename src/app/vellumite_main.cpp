@@ -4,6 +4,7 @@
 #include "net/ftp_command.h"
 #include "platform/command_line.h"
 #include "platform/database.h"
+#include "platform/detached_process.h"
 #include "platform/memory.h"
 #include "platform/numbers.h"
 #include "store/app_folder.h"
@@ -30,6 +31,9 @@ const std::vector<OptionSpec> kGlobalOptions = {
     {"alerts-url", "URL", "editor: address of the Glintwatch news-alert service"},
     {"online", "", "editor: take the computer as online, without asking the system"},
     {"offline", "", "editor: take the computer as offline (no request to the web service)"},
+    {"word-processor", "CMD",
+     "editor: program and arguments that open a post's document, its path added last "
+     "(default: LibreOffice Writer if installed, else xdg-open)"},
 };
 
 const std::vector<CommandSpec> kCommands = {
@@ -117,6 +121,11 @@ int runEditorCommand(const ParsedCommandLine& cl) {
         options.settings.serviceUrl = *url;
     if (auto url = cl.value("alerts-url"))
         options.settings.alertsUrl = *url;
+    if (auto command = cl.value("word-processor")) {
+        if (platform::splitCommand(*command).empty())
+            throw Failure{"--word-processor needs a command"};
+        options.settings.wordProcessor = *command;
+    }
     if (cl.flag("online") && cl.flag("offline"))
         throw Failure{"--online and --offline exclude each other"};
     if (cl.flag("online"))

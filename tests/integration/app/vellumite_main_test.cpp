@@ -85,6 +85,8 @@ TEST(CommandLine, FailuresExitWithOneAndAOneLineReason) {
         {"--no-browser --port abc" + app, "vellumite: --port needs a number from 0 to 65535\n"},
         {"--no-browser --port 70000" + app, "vellumite: --port needs a number from 0 to 65535\n"},
         {"--no-browser --port -1" + app, "vellumite: --port needs a number from 0 to 65535\n"},
+        {"--no-browser --word-processor ' '" + app,
+         "vellumite: --word-processor needs a command\n"},
         {"edit --no-browser --online --offline" + app,
          "vellumite: --online and --offline exclude each other\n"},
         {"--no-browser --offline --port " + portText + app,
