@@ -1,6 +1,7 @@
 // The checks every request to the local web server passes, as pure functions of its headers.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -60,6 +61,23 @@ bool hasControlBytes(std::string_view text);
 // Every check in its order: Host, the token (constant time), the method, the route, the
 // origin rules of the route. `port` is the server's; `token` the editor's secret.
 Verdict checkRequest(const RequestFacts& request, std::string_view token, int port);
+
+// A page command clicked in a pane, which the shell page sends as an event instead of loading
+// it: the link's full address ("http://127.0.0.1:<port>/s/<token>/pane/<pane>/<path>?<query>"),
+// split and decoded exactly as a load of that address would be. Nothing for an address of
+// another origin, with a wrong token, outside the panes, or with control bytes.
+struct PaneLink {
+    std::string pane;
+    std::string relative; // decoded path below the app folder
+    std::string query;    // without its "?"
+};
+std::optional<PaneLink> paneLink(std::string_view url, std::string_view origin,
+                                 std::string_view token);
+
+// The address a pane's navigation is handed to the logic as: the file of the app folder that
+// `relative` names, with the query as it came.
+std::string appAddress(const std::filesystem::path& appFolder, std::string_view relative,
+                       std::string_view query);
 
 // Compares without revealing through its timing where the first difference lies.
 bool constantTimeEqual(std::string_view a, std::string_view b);
