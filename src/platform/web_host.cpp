@@ -232,6 +232,9 @@ void WebHost::handleEvent(const json& event) {
     } else if (type == "error") {
         msgBox("The page could not be changed: " + event.value("message", std::string("?")),
                m_options.messageTitle, MsgButtons::Ok);
+    } else if (type == "loadFailed") {
+        msgBox(event.value("message", std::string("A page could not be shown.")),
+               m_options.messageTitle, MsgButtons::Ok);
     }
 }
 

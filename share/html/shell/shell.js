@@ -22,8 +22,9 @@
 //     of a frame whose parent began to navigate while it loaded, so the event alone may never
 //     come;
 //   - or a later navigation of the same frame, or of one above it, replaces it;
-//   - or it cannot be: there is no such frame (said at once), the browser shows its error page
-//     (said at once), or nothing new has come within LOAD_LIMIT (said then).
+//   - or it cannot be: there is no such frame ({type: 'error'} at once), the browser shows its
+//     error page ({type: 'loadFailed', message} at once), or nothing new has come within
+//     LOAD_LIMIT ({type: 'loadFailed', message} then).
 //   Once every navigation of a pane up to seq has finished, the page sends
 //   {type: 'loaded', pane, seq, top, url}; top when the pane's own document has loaded, url its
 //   address. Until then the editor counts the pane busy.
@@ -198,7 +199,7 @@
     if (!navigations.delete(nav)) return;
     if (nav.element) nav.element.removeEventListener('load', nav.onLoad);
     if (how === 'loaded') hookTree(nav.window);
-    if (message) post({ type: 'error', message });
+    if (message) post({ type: 'loadFailed', message });
     nav.resolve();
     settle(nav.pane, nav.seq, nav.frames.length === 0 && how === 'loaded');
   }
@@ -238,12 +239,12 @@
       href = win.location.href;
     } catch (e) {
       // Another origin's page, or the browser's own error page in place of one of ours.
-      if (sameOrigin(nav.url)) return finish(nav, 'failed', `The page ${shortName(nav.url)} could not be loaded.`);
+      if (sameOrigin(nav.url)) return finish(nav, 'failed', `The page ${shortName(nav.url)} could not be shown: the browser could not load it.`);
       if (nav.sawLoad || late) finish(nav, 'loaded');
       return;
     }
     if (doc === nav.before && !nav.sawLoad) {
-      if (late) finish(nav, 'failed', `The page ${shortName(nav.url)} did not load.`);
+      if (late) finish(nav, 'failed', `The page ${shortName(nav.url)} could not be shown: it did not load within ${LOAD_LIMIT / 1000} seconds.`);
       return;
     }
     if (doc.readyState !== 'loading') hookTree(win);
@@ -289,7 +290,7 @@
       win.location.replace(url);
     } catch (err) {
       if (frames.length === 0) pane(paneName).frame.src = url;
-      else finish(nav, 'failed', messageOf(err));
+      else finish(nav, 'failed', `The page ${shortName(url)} could not be shown: ${messageOf(err)}`);
     }
     poll();
   }
