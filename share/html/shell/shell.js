@@ -224,6 +224,11 @@
     try { return decodeURIComponent(new URL(url, location.href).pathname.split('/').pop()); } catch (e) { return url; }
   }
 
+  const tooLate = `it did not load within ${LOAD_LIMIT / 1000} seconds`;
+  function notShown(url, why) {
+    return `The page ${shortName(url)} could not be shown: ${why}.`;
+  }
+
   // Looks at what the frame shows now; finishes the navigation when that settles it.
   function check(nav) {
     if (!navigations.has(nav)) return;
@@ -238,13 +243,19 @@
       doc = win.document;
       href = win.location.href;
     } catch (e) {
-      // Another origin's page, or the browser's own error page in place of one of ours.
-      if (sameOrigin(nav.url)) return finish(nav, 'failed', `The page ${shortName(nav.url)} could not be shown: the browser could not load it.`);
-      if (nav.sawLoad || late) finish(nav, 'loaded');
+      // Another origin's page: the one shown before (still there), the one asked for, or the
+      // browser's own error page in place of one of ours.
+      if (nav.before === null && !nav.sawLoad) {
+        if (late) finish(nav, 'failed', notShown(nav.url, tooLate));
+      } else if (sameOrigin(nav.url)) {
+        finish(nav, 'failed', notShown(nav.url, 'the browser could not load it'));
+      } else if (nav.sawLoad || late) {
+        finish(nav, 'loaded');
+      }
       return;
     }
     if (doc === nav.before && !nav.sawLoad) {
-      if (late) finish(nav, 'failed', `The page ${shortName(nav.url)} could not be shown: it did not load within ${LOAD_LIMIT / 1000} seconds.`);
+      if (late) finish(nav, 'failed', notShown(nav.url, tooLate));
       return;
     }
     if (doc.readyState !== 'loading') hookTree(win);
@@ -290,7 +301,7 @@
       win.location.replace(url);
     } catch (err) {
       if (frames.length === 0) pane(paneName).frame.src = url;
-      else finish(nav, 'failed', `The page ${shortName(url)} could not be shown: ${messageOf(err)}`);
+      else finish(nav, 'failed', notShown(url, messageOf(err)));
     }
     poll();
   }
