@@ -105,14 +105,9 @@ async function shownWithin(page, since, what, matches, describe = () => '') {
     seen = await lookAll(page);
     if (await matches(seen)) return Date.now() - since;
     if (Date.now() - since > SHOWN_WITHIN) {
-      let later = 'never within 10 s';
-      for (let i = 0; i < 1000; i++) {
-        await new Promise((r) => setTimeout(r, 10));
-        if (await matches(await lookAll(page))) { later = `shown after ${Date.now() - since} ms`; break; }
-      }
-      throw new Error(`${what}: not shown within ${SHOWN_WITHIN} ms (${later}); last seen ${JSON.stringify(seen)}; ${describe()}`);
+      throw new Error(`${what}: not shown within ${SHOWN_WITHIN} ms; last seen ${JSON.stringify(seen)}; ${describe()}`);
     }
-    await new Promise((r) => setTimeout(r, 10));
+    await new Promise((r) => setTimeout(r, 30)); // looking takes the page's time too
   }
 }
 
@@ -174,7 +169,6 @@ test('320 commands of the content pane at random, with pauses of 0 to 300 ms, ea
   // What the user has done, as they would remember it.
   const model = { posts: new Set(start.posts), drafts: new Set(start.drafts), set: 1, section: 'posts', editing: null };
   let made = 0;
-  let lastDelete = null;
   const clock = { since: 0 };
   const samples = [];
 
@@ -249,7 +243,6 @@ test('320 commands of the content pane at random, with pauses of 0 to 300 ms, ea
         .closest('li').querySelector('a.delete').click(), title);
       // Half the time the next command is clicked within 50 ms of the answer.
       const tab = yes && random.chance(0.5) ? random.pick(['ahrefrecentposts', 'ahrefdrafts']) : null;
-      lastDelete = { title, yes, tab, section: model.section };
       await answerAndClick(page, deleteQuestion, yes ? 'Yes' : 'No', random.below(11), tab, random.below(51));
       if (!yes) return async (seen) => !seen.modal && !seen.list?.fresh && listMatches(false)(seen);
       const wasPost = model.section === 'posts';
@@ -300,7 +293,7 @@ test('320 commands of the content pane at random, with pauses of 0 to 300 ms, ea
     const expected = await actions[name]();
     if (!expected) continue; // not offered by what the page shows now
     const took = await shownWithin(page, clock.since, `action ${done} (${name})`, expected,
-      () => `last delete ${JSON.stringify(lastDelete)}, model ${JSON.stringify({ ...model, posts: [...model.posts], drafts: [...model.drafts] })}, stored ${JSON.stringify(stored(db))}`);
+      () => `model ${JSON.stringify({ ...model, posts: [...model.posts], drafts: [...model.drafts] })}, stored ${JSON.stringify(stored(db))}`);
     times.push(took);
     const now = stored(db);
     assert.deepEqual(new Set(now.posts), model.posts, `action ${done} (${name}): the posts`);
