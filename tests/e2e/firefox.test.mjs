@@ -50,7 +50,13 @@ test('in Firefox a new user opens the sample site, posts, sees the post listed a
   await content.type('#VellumiteTitle', 'Written in Firefox');
   await content.type('#VellumiteByline', 'by a fox');
   await content.type('#Vellumiteposttext', 'Across browsers.');
+  // Posting shows the editor page anew; its list is looked at once that has come.
+  await content.evaluate(() => { window.shownBefore = true; });
   await content.click('.postactions a[href="<$post$>"]');
+  await until(async () => {
+    const again = await shownIn(page, 'webContent', '/contentedit.html');
+    return again.evaluate(() => !window.shownBefore).catch(() => false);
+  }, 'the editor page anew');
   const listed = await until(async () => {
     const list = await shownIn(page, 'webContent', '/currentposts.html', 0);
     const shown = await titles(list).catch(() => []);
