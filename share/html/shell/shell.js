@@ -147,6 +147,15 @@
     return win;
   }
 
+  // The frame or iframe element that holds `win`, found from our side: a window of another
+  // origin does not tell its own frameElement. Null when nothing of ours holds it.
+  function elementOf(win) {
+    try { return win.frameElement; } catch (e) { /* another origin */ }
+    try {
+      return Array.from(win.parent.document.querySelectorAll('iframe, frame')).find((f) => f.contentWindow === win) || null;
+    } catch (e) { return null; }
+  }
+
   function hrefOf(win) {
     try { return win.location.href; } catch (e) { return ''; }
   }
@@ -235,7 +244,7 @@
     let win;
     try { win = frameWindow(nav.pane, nav.frames); } catch (e) { win = null; }
     // The frame went with the document that held it: whatever replaced that came later.
-    if (!win || win.frameElement !== nav.element) return finish(nav, 'superseded');
+    if (!win || elementOf(win) !== nav.element) return finish(nav, 'superseded');
     const late = performance.now() - nav.started > LOAD_LIMIT;
     let doc;
     let href;
@@ -291,7 +300,7 @@
       settle(paneName, seq, false);
       return;
     }
-    const nav = { pane: paneName, frames, url, seq, window: win, element: win.frameElement, started: performance.now() };
+    const nav = { pane: paneName, frames, url, seq, window: win, element: elementOf(win), started: performance.now() };
     try { nav.before = win.document; } catch (e) { nav.before = null; }
     nav.done = new Promise((resolve) => { nav.resolve = resolve; });
     nav.onLoad = () => { nav.sawLoad = true; check(nav); };
@@ -378,9 +387,10 @@
       }
       for (let i = 0; i < win.frames.length; i++) {
         const child = win.frames[i];
-        if (child.frameElement && !child.frameElement.__vellumiteHooked) {
-          child.frameElement.__vellumiteHooked = true;
-          child.frameElement.addEventListener('load', () => hookTree(child));
+        const element = elementOf(child);
+        if (element && !element.__vellumiteHooked) {
+          element.__vellumiteHooked = true;
+          element.addEventListener('load', () => hookTree(child));
         }
         hookTree(child);
       }

@@ -126,10 +126,19 @@ export async function loaded(frame, file) {
   return complete ? frame : null;
 }
 
+// A look at a frame that is replacing its document fails with one of these; it is looked at
+// again, as a user would look again.
+const inTransit = /Execution context was destroyed|Cannot find context|frame was detached|adopt element handle/;
+
 export async function until(check, what, timeoutMs = 30000) {
   const end = Date.now() + timeoutMs;
   for (;;) {
-    const value = await check();
+    let value;
+    try {
+      value = await check();
+    } catch (e) {
+      if (!inTransit.test(String(e.message))) throw e;
+    }
     if (value) return value;
     if (Date.now() > end) throw new Error(`timed out waiting for ${what}`);
     await new Promise((r) => setTimeout(r, 50));
