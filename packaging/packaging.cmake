@@ -30,8 +30,8 @@ install(FILES ${PACKAGING_BUILD}/vellumite.1.gz ${PACKAGING_BUILD}/vellumitebar.
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${PACKAGING_DIR}/copyright ${PACKAGING_BUILD}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(FILES ${PACKAGING_DIR}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
-        RENAME vellumite)
+install(FILES ${PACKAGING_DIR}/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME vellumite)
 
 # The add-on, packed: a zip for Chromium (or unpacked from it, or loaded from the installed
 # chromium/ folder) and an .xpi for Firefox. Both keep their ids (the Chromium manifest's key,
