@@ -51,6 +51,12 @@ void requireWritable(const fs::path& folder) {
     ::unlink(probe.c_str());
 }
 
+// The database scripts are made into databases, and the installed browser add-on is loaded
+// by the browser from where it is: neither is copied.
+bool belongsInAppFolder(const fs::path& resourceFolder) {
+    return resourceFolder != "db" && resourceFolder != "extension";
+}
+
 } // namespace
 
 std::optional<std::string> openFolderWarning(const fs::path& appFolder) {
@@ -82,7 +88,7 @@ void prepareAppFolder(const fs::path& appFolder, const fs::path& resources) {
 
     try {
         for (const auto& entry : fs::directory_iterator(resources)) {
-            if (!entry.is_directory() || entry.path().filename() == "db")
+            if (!entry.is_directory() || !belongsInAppFolder(entry.path().filename()))
                 continue;
             platform::files::copyMissing(entry.path(), appFolder / entry.path().filename());
         }

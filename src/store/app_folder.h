@@ -28,10 +28,10 @@ std::optional<std::string> openFolderWarning(const std::filesystem::path& appFol
 std::filesystem::path shippedResources();
 
 // Creates the folder when needed and copies in what is missing: page templates, the template
-// library, and the two databases made from their scripts. The user's files are never
-// overwritten. Throws AppFolderError with a one-line reason when the folder cannot be made or
-// written, or a database is there but unusable (createMissingDatabases). What it makes is
-// private: folders 0700, files 0600.
+// library, and the two databases made from their scripts (the installed add-on stays where it
+// is). The user's files are never overwritten. Throws AppFolderError with a one-line reason when
+// the folder cannot be made or written, or a database is there but unusable
+// (createMissingDatabases). What it makes is private: folders 0700, files 0600.
 void prepareAppFolder(const std::filesystem::path& appFolder,
                       const std::filesystem::path& resources);
 

@@ -18,6 +18,8 @@ namespace {
 fs::path makeResources(const TempDir& dir) {
     fs::path res = dir / "share";
     fs::create_directories(res / "html/tooltips");
+    fs::create_directories(res / "extension/chromium");
+    std::ofstream(res / "extension/chromium/manifest.json") << "{}";
     std::ofstream(res / "html/template-frontpage.html") << "front";
     std::ofstream(res / "html/tooltips/welcome.html") << "welcome";
     fs::copy(testing_support::sourceShare() / "db", res / "db");
@@ -34,7 +36,8 @@ TEST(AppFolder, FirstStartFillsItAndLaterStartsKeepTheUsersFiles) {
 
     EXPECT_EQ(platform::files::readFile(app / "html/tooltips/welcome.html"), "welcome");
     EXPECT_TRUE(fs::is_directory(app / "html/output"));
-    EXPECT_FALSE(fs::exists(app / "db")); // the scripts are not the user's business
+    EXPECT_FALSE(fs::exists(app / "db"));        // the scripts are not the user's business
+    EXPECT_FALSE(fs::exists(app / "extension")); // loaded from where it is installed
     EXPECT_TRUE(fs::exists(app / kToolbarDatabaseFile));
     auto db = platform::Database::open((app / kSiteDatabaseFile).string());
     EXPECT_EQ(db.scalar("SELECT LogTitle FROM VellumiteLog").toText(), "Welcome to Vellumite");
