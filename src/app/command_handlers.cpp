@@ -1,8 +1,10 @@
 // The one place where each feature's operations are plugged into the command tables.
 #include "app/command_handlers.h"
 
+#include "app/site_pages.h"
 #include "editor/editor_commands.h"
 #include "generator/generator_commands.h"
+#include "publish/publish_commands.h"
 #include "shell/shell_commands.h"
 
 namespace vellumite {
@@ -12,6 +14,9 @@ CommandHandlers allCommandHandlers() {
     installShellCommands(h);
     installEditorCommands(h);
     installGeneratorCommands(h);
+    installPublishCommands(h, [](AppState& app, std::int32_t logId) {
+        return makeSitePages(app.db(), logId, app.appFolder);
+    });
     return h;
 }
 

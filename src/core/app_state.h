@@ -18,6 +18,11 @@ struct Settings {
     std::string serviceUrl = "http://service.vellumite.example"; // scheme and host
     std::string alertsUrl = "http://alerts.vellumite.example";   // news-alert service
     std::optional<bool> online; // --online / --offline; else the system's word
+
+    // The online check: the command line's word if given, else the system's.
+    bool isOnline() const;
+    // The web service's address for a path ("/record_upload.php?...").
+    std::string serviceAddress(std::string_view path) const;
 };
 
 // The state the shell holds for the whole process. One instance, made at start-up and passed

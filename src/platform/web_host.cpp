@@ -147,7 +147,8 @@ json WebHost::snapshot() const {
     for (const auto& m : m_modals)
         modals.push_back(m->request);
     return {{"op", "sync"},   {"caption", m_caption}, {"order", m_order},
-            {"panes", panes}, {"forms", forms},       {"modals", modals}};
+            {"panes", panes}, {"forms", forms},       {"modals", modals},
+            {"panesEnabled", panesEnabled()}};
 }
 
 void WebHost::attachChannel(const std::shared_ptr<Channel>& channel) {
@@ -425,6 +426,10 @@ void WebHost::formChanged(Form& form, const json& change) {
 
 void WebHost::formUnloaded(const std::string& name) {
     send({{"op", "formUnload"}, {"form", name}});
+}
+
+void WebHost::panesEnabledChanged(bool enabled) {
+    send({{"op", "panesEnabled"}, {"enabled", enabled}});
 }
 
 } // namespace platform
