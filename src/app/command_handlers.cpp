@@ -6,6 +6,7 @@
 #include "generator/generator_commands.h"
 #include "publish/publish_commands.h"
 #include "shell/shell_commands.h"
+#include "templates/templates_commands.h"
 
 namespace vellumite {
 
@@ -17,6 +18,7 @@ CommandHandlers allCommandHandlers() {
     installPublishCommands(h, [](AppState& app, std::int32_t logId) {
         return makeSitePages(app.db(), logId, app.appFolder);
     });
+    installTemplatesCommands(h);
     return h;
 }
 

@@ -2,13 +2,18 @@
 // and its completion arrives as its own event with a status.
 #pragma once
 
+#include "net/ftp_error.h"
 #include "net/ftp_listing.h"
+#include "net/ftp_local_file.h"
+#include "net/ftp_reply.h"
 #include "net/socket.h"
 #include "net/timeout.h"
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace vellumite {
@@ -19,14 +24,6 @@ enum AsyncResultStatus : std::int32_t {
     arStatusError = 1,
     arStatusTimeOut = 2,
     arStatusCancel = 3,
-};
-
-// The client's last error; reply errors are numbered 16000 plus the reply code.
-class CFtpError {
-public:
-    std::int32_t Number = 0;
-    std::string Description;
-    std::string Source;
 };
 
 // Values of FtpSessionState; each change is announced by OnStateChange.
@@ -68,9 +65,41 @@ enum class FtpOperation : std::int32_t {
 
 const char* to_string(FtpState state);
 
-// Methods raise platform::NumberedError to the caller (380, 5, 16007, 16008 and the errors of the layers
-// below); asynchronous failures arrive as completion events with arStatusError and the details
-// in LastFtpError. Handlers may call the client's methods, but must not destroy it.
+// What the control connection waits for: one state per reply awaited, entered when the command
+// that asks for it has been sent, each with its own handler. A secured session would add its
+// own states (AUTH, PBSZ, PROT) between the greeting and USER.
+enum class FtpWait : std::int32_t {
+    Idle,        // no command out: a reply now answers nothing
+    Greeting,    // 220, once the connection is made
+    User,        // 230, or 331 asking for PASS
+    Pass,        // 230 or 202
+    Pwd,         // 257 with the quoted path
+    Cwd,         // 250
+    Mkd,         // 257
+    Rmd,         // 250
+    Dele,        // 250
+    Rnfr,        // 350 asking for RNTO
+    Rnto,        // 250
+    Type,        // 200, then PASV or PORT
+    Pasv,        // 227 naming the data address
+    DataConnect, // no reply: the passive data connection is being made
+    Port,        // 200
+    Rest,        // 350, then RETR or STOR from the offset
+    Retr,        // 1xx, then 226 or 250; the download also needs its data connection closed
+    Stor,        // 1xx (the upload may start), then 226 or 250
+    List,        // 1xx, then 226 or 250; the listing also needs its data connection closed
+    DataEnd,     // no reply: the transfer was confirmed and its data connection is ending
+    Quit,        // 221
+    Quote,       // the final reply to a command typed by the user
+};
+
+// "USER", "DATA END": the names the trace prints.
+const char* to_string(FtpWait wait);
+
+// Methods raise platform::NumberedError to the caller (380, 5, 16007, 16008 and the errors of
+// the layers below); asynchronous failures arrive as completion events with arStatusError and
+// the details in LastFtpError. The time-out runs from the last whole reply, data arrival or
+// piece sent. Handlers may call the client's methods, but must not destroy it.
 class CFtpClient {
 public:
     explicit CFtpClient(platform::EventLoop& loop);
@@ -103,6 +132,7 @@ public:
     const std::string& CurrentDirectoryListing() const { return m_currentDirectoryListing; }
     // Reading it empties it.
     std::string FtpServerMessage();
+    // The text of the last whole reply, every line with its line end.
     const std::string& LastServerResponse() const { return m_lastServerResponse; }
     const CFtpError& LastFtpError() const { return m_lastFtpError; }
 
@@ -114,6 +144,8 @@ public:
     void RemoveDirectory(const std::string& path);
     void DeleteFile(const std::string& remoteFile);
     void RenameFile(const std::string& oldName, const std::string& newName);
+    // Without overwrite an existing local file is resumed; otherwise the file is replaced only
+    // once the download has completed.
     void DownloadFile(const std::string& remoteFile, const std::string& localFile, bool overwrite);
     void EnumFiles();
     void UploadFile(const std::string& localFile, const std::string& remoteFile,
@@ -142,57 +174,101 @@ public:
     std::function<void(FtpState)> OnStateChange;
     std::function<void(AsyncResultStatus)> OnQuitSession;
     std::function<void(AsyncResultStatus)> OnQuote;
+    // Every change of the awaited reply, for tracing the protocol.
+    std::function<void(FtpWait from, FtpWait to)> OnWaitChange;
 
 private:
-    struct LocalFile; // the open local file of a transfer
+    // Where the data connection of the current transfer stands.
+    enum class DataLink {
+        Closed,     // none
+        Listening,  // active mode: waiting for the server to connect
+        Connecting, // passive mode: connecting to the server
+        Open,       // connected; an upload waits for its command to be accepted
+        Sending,    // the upload's pieces are going out
+        Sent,       // every piece went out and the sending side is shut
+        Ended,      // the server closed it: the download's or listing's data is complete
+    };
 
-    // Operations
+    // A reply together with the number of commands sent when it arrived: a reply that came
+    // before the command now out cannot be its answer.
+    struct ReceivedReply {
+        FtpReply reply;
+        std::uint64_t commandsSent;
+    };
+
+    // ---- session (ftp_client.cpp)
     void startOperation(FtpOperation operation, const std::function<void()>& firstStep);
     // The methods that send one command with a remote name.
     void startNamedCommand(const char* method, FtpOperation operation, const char* verb,
-                           const std::string& name);
+                           FtpWait awaits, const std::string& name);
     void requireIdle(const char* method) const;
     void EndOperation();
     void raiseCompletion(FtpOperation operation, AsyncResultStatus status);
-    // Ends `operation` with arStatusError and `error`, cleaning up what it had open.
-    void failOperation(const CFtpError& error, FtpOperation operation);
-    // Closes what a failed transfer or listing left open, and the session when asked; errors
-    // while closing are dropped.
-    void closeAfterFailure(FtpOperation operation, bool closeControl);
     void setState(FtpState state);
-
-    // Control connection
-    void SendFtpCommand(const std::string& verb, const std::string& argument = {});
+    // The one place that changes the awaited reply; it announces the change.
+    void setWait(FtpWait next);
+    // Sends the command, then awaits `awaits`: a command that could not be sent moves nothing.
+    void SendFtpCommand(const std::string& verb, const std::string& argument, FtpWait awaits);
     void onControlData();
-    void dispatchReply(int code, const std::string& replyText);
-    void onConnectReply(int code);
-    void onTransferReply(int code, const std::string& replyText);
-    void RaiseFtpError(int code, bool closeControl = false);
-    bool GetDirFromResponse();
-    void CloseControlConnection();
+    void onReply(const ReceivedReply& received);
+    void dispatchReply(const FtpReply& reply);
+    void onUnsolicited(int code);
+    void onClosingNotice(); // a 421: the server is ending the session
+    void onGreeting(int code);
+    void onUser(int code);
+    void onPass(int code);
     void loginAccepted();
+    void onPwd(const FtpReply& reply);
+    void onCommandDone(int code, int okCode); // CWD, MKD, RMD, DELE, RNTO
+    void onRnfr(int code);
+    void onQuit(int code);
+    void onQuote(int code);
+    void onTimeOut();
+    void onControlLost(const CFtpError& error);
+    void CloseControlConnection();
+    void closeControlSocket();
 
-    // Data connection and files
+    // ---- transfers (ftp_transfer.cpp)
+    void onType(int code);
+    void onPasv(const FtpReply& reply);
+    void onPort(int code);
+    void onRest(int code);
+    void onTransferReply(int code); // RETR, LIST
+    void onStor(int code);
+    // The final reply of RETR, STOR or LIST: false when it reports the transfer failed.
+    bool transferConfirmed(int code);
     void SendPORTCommand();
-    void EstablishPasvDataConnection(const std::string& replyText);
+    void EstablishPasvDataConnection(const FtpReply& reply);
     void startTransferCommand(); // OpenLocalFile or OpenLocalFileForUpload, then RETR/STOR/LIST
+    void sendTransferCommand();  // RETR or STOR, once any restart was accepted
     bool OpenLocalFile();
     bool OpenLocalFileForUpload();
     void startUpload(); // once per transfer, when both STOR and the data connection are there
     void UploadData();
     void CloseLocalFile();
     void CloseDataConnection();
-    void finishTransferIfDone();
+    void finishTransfer();
+    void onDataConnect();
     void onDataArrival();
     void onDataClose();
     void onDataConnectionRequest(std::int32_t requestId);
     void onDataSendComplete();
 
+    // ---- errors (ftp_error.cpp)
+    void RaiseFtpError(int code, bool closeControl = false);
+    // Ends `operation` with arStatusError and `error`, cleaning up what it had open.
+    void failOperation(const CFtpError& error, FtpOperation operation, bool closeControl = false);
+    // Closes what a failed transfer or listing left open, and the session when asked; errors
+    // while closing are dropped.
+    void closeAfterFailure(FtpOperation operation, bool closeControl);
+    // A failed data connection: reported now, or held for the reply that explains it.
+    void dataConnectionFailed(const CFtpError& error);
+    // Fails the operation with the held failure; false when none is held.
+    bool reportHeldDataError();
     // Runs a socket event handler: errors it meets fail the operation instead of escaping.
     void guarded(const char* routine, const std::function<void()>& body);
 
     platform::EventLoop& m_loop;
-    std::shared_ptr<int> m_lifetime = std::make_shared<int>(0);
     CSocket m_objControlSocket;
     CSocket m_objDataSocket;
     CTimeout m_objTimeOut;
@@ -212,26 +288,27 @@ private:
     CFtpError m_lastFtpError;
 
     FtpOperation m_operation = FtpOperation::None;
-    std::string m_lastCommand;       // the verb only
-    std::string m_replyBuffer;       // text received since the last command was sent
-    std::size_t m_replyConsumed = 0; // of m_replyBuffer, what replies already acted on took
-    std::string m_newName;           // waits for RNTO
+    FtpWait m_wait = FtpWait::Idle;
+    DataLink m_link = DataLink::Closed;
+    FtpReplyReader m_replies;
+    std::deque<ReceivedReply> m_received; // whole replies not yet dispatched
+    std::uint64_t m_commandsSent = 0;
+    std::string m_newName; // waits for RNTO
+    // A data connection failure while its command's reply is still to come: the reply, or the
+    // time-out, decides what is reported.
+    std::optional<CFtpError> m_heldDataError;
 
     // Transfer state, reset by CloseLocalFile.
     std::string m_remoteFile, m_localFile;
     bool m_overwrite = false;
-    std::unique_ptr<LocalFile> m_file;
-    bool m_truncatePending = false; // overwrite: the old file goes once data is certain
+    std::unique_ptr<FtpLocalFile> m_file;
     std::int64_t m_bytesReceived = 0, m_bytesSent = 0, m_fileLength = 0, m_startPosition = 0;
     std::string m_piece;
     std::string m_listingBuffer;
-    // A download or listing ends when both the data connection has closed and the server has
-    // confirmed the transfer, so that an aborted transfer is never reported as complete.
-    bool m_dataClosed = false, m_transferConfirmed = false;
-    bool m_uploadStarted = false;
 };
 
 namespace ftp_detail {
+
 // The process's active-mode port sequence: random in 20000..40001 first, then one up each
 // call, wrapping to 20000 after 65535.
 std::int32_t GetFreePort();

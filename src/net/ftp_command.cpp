@@ -4,6 +4,7 @@
 #include "net/ftp_address.h"
 #include "net/ftp_client.h"
 #include "platform/error.h"
+#include "platform/files.h"
 #include "platform/numbers.h"
 #include "platform/text.h"
 
@@ -27,6 +28,43 @@ std::string percentDecode(const std::string& text) {
     return *decoded;
 }
 
+// The length of the UTF-8 sequence at `text`, or 0 when it is not a valid one. Overlong forms
+// and surrogates are refused, so nothing decodes to a control character unseen.
+std::size_t utf8Length(std::string_view text) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF; // the range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (text.size() < length || byte(1) < low || byte(1) > high)
+        return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if (byte(i) < 0x80 || byte(i) > 0xBF)
+            return 0;
+    // U+0080 to U+009F are control characters too.
+    if (lead == 0xC2 && byte(1) <= 0x9F)
+        return 0;
+    return length;
+}
+
+// Prints each line of a reply on its own, after `prefix`.
+void printLines(std::ostream& out, const std::string& prefix, const std::string& text) {
+    for (const auto& line : platform::files::splitLines(text))
+        out << prefix << printable(line) << "\n";
+}
+
 // A failure to report: the client's error number and text.
 struct CommandError {
     std::int32_t number;
@@ -45,7 +83,14 @@ public:
         m_client.SessionProtocolMessage = [this](const std::string& text, std::int32_t type) {
             if (!m_options.verbose)
                 return;
-            m_err << protocolTraceLine(text, type) << "\n";
+            breakProgressLine();
+            printProtocolMessage(m_err, text, type);
+        };
+        m_client.OnWaitChange = [this](FtpWait from, FtpWait to) {
+            if (!m_options.verbose)
+                return;
+            breakProgressLine();
+            m_err << "[" << to_string(from) << "] -> [" << to_string(to) << "]\n";
         };
         m_client.OnDataTransferProgress = [this](std::int64_t bytes) { showProgress(bytes); };
         m_client.setPassiveMode(options.passive);
@@ -71,7 +116,8 @@ public:
         case arStatusTimeOut:
             m_client.CancelAsyncMethod();
             throw CommandError{10060, "no answer from the server within " +
-                                          std::to_string(m_options.timeoutSeconds) + " seconds"};
+                                          std::to_string(m_options.timeoutSeconds) +
+                                          (m_options.timeoutSeconds == 1 ? " second" : " seconds")};
         default: {
             const CFtpError& e = m_client.LastFtpError();
             std::string text = e.Description;
@@ -114,6 +160,12 @@ private:
             m_err << " of " << m_total << " (" << (bytes * 100 / m_total) << "%)";
         m_err << std::flush;
     }
+    // The progress line is rewritten in place; other output starts below it.
+    void breakProgressLine() {
+        if (m_shown)
+            m_err << "\n";
+        m_shown = false;
+    }
     void endProgress() {
         if (m_shown) {
             m_err << "\r" << m_lastBytes << " bytes";
@@ -140,9 +192,9 @@ void printListing(const CFtpFiles& files, std::ostream& out) {
         const CFtpFile& f = *entry.item;
         out << std::left << std::setw(11) << f.Permissions << " " << std::setw(8) << f.Owner << " "
             << std::setw(8) << f.Group << " " << std::right << std::setw(12) << f.FileSize << " "
-            << to_string(f.LastWriteTime).substr(0, 16) << " " << f.FileName;
+            << to_string(f.LastWriteTime).substr(0, 16) << " " << printable(f.FileName);
         if (!f.FilePath.empty())
-            out << " -> " << f.FilePath;
+            out << " -> " << printable(f.FilePath);
         out << "\n";
     }
 }
@@ -153,10 +205,30 @@ std::string baseName(const std::string& path) {
 
 } // namespace
 
-std::string protocolTraceLine(const std::string& message, std::int32_t messageType) {
-    if (messageType == 0 && message.rfind("PASS ", 0) == 0)
-        return "> PASS ****";
-    return (messageType == 0 ? "> " : "< ") + message;
+std::string printable(std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    while (!text.empty()) {
+        const auto c = static_cast<unsigned char>(text.front());
+        std::size_t length = 1;
+        if (c >= 0x20 && c < 0x7F) {
+            out += static_cast<char>(c);
+        } else if (c >= 0x80 && (length = utf8Length(text)) > 0) {
+            out.append(text.substr(0, length));
+        } else {
+            length = 1;
+            out.append("\\x").append(1, kHex[c >> 4]).append(1, kHex[c & 15]);
+        }
+        text.remove_prefix(length);
+    }
+    return out;
+}
+
+void printProtocolMessage(std::ostream& out, const std::string& message,
+                          std::int32_t messageType) {
+    const bool password = messageType == 0 && message.rfind("PASS ", 0) == 0;
+    printLines(out, messageType == 0 ? "> " : "< ", password ? "PASS ****" : message);
 }
 
 FtpUrl parseFtpUrl(const std::string& url) {
@@ -221,8 +293,7 @@ int runFtpCommand(const std::string& action, const FtpUrl& url, const std::strin
             session.run([&] { client.DeleteFile(url.path); });
         } else if (action == "quote") {
             session.run([&] { client.Quote(argument); });
-            std::string reply = client.LastServerResponse();
-            out << reply << (reply.ends_with('\n') ? "" : "\n");
+            printLines(out, "", client.LastServerResponse());
         } else {
             err << "vellumite: unknown ftp action \"" << action
                 << "\" (use ls, put, get, mkdir, rm or quote)\n";
@@ -231,7 +302,7 @@ int runFtpCommand(const std::string& action, const FtpUrl& url, const std::strin
         session.quit();
         return 0;
     } catch (const CommandError& e) {
-        err << "vellumite: error " << e.number << ": " << e.text << "\n";
+        err << "vellumite: error " << e.number << ": " << printable(e.text) << "\n";
         return 1;
     }
 }

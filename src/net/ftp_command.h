@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 
 namespace vellumite {
 
@@ -17,14 +18,19 @@ struct FtpUrl {
 // percent escapes are decoded. Throws std::invalid_argument with the reason.
 FtpUrl parseFtpUrl(const std::string& url);
 
-// One line of a printed protocol exchange (SessionProtocolMessage's message and type): "> " and
-// the command sent, with a password shown as "****", or "< " and the reply.
-std::string protocolTraceLine(const std::string& message, std::int32_t messageType);
+// Text from the server made safe to print: control characters, and bytes that are not valid
+// UTF-8, are shown as \xNN, so that a name or a reply cannot drive the user's terminal.
+std::string printable(std::string_view text);
+
+// Prints one message of the protocol exchange (SessionProtocolMessage's arguments): "> " and the
+// command sent, a password shown as "****", or "< " before each line of a reply, made printable.
+void printProtocolMessage(std::ostream& out, const std::string& message,
+                          std::int32_t messageType);
 
 struct FtpCommandOptions {
     bool passive = true; // what works behind NAT and firewalls; --active for PORT
     int timeoutSeconds = 60;
-    bool verbose = false; // print the protocol exchange, passwords masked
+    bool verbose = false; // print the protocol exchange and its states, passwords masked
     bool progress = true; // transfer progress on the error stream
 };
 

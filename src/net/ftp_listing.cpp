@@ -126,14 +126,23 @@ std::shared_ptr<CFtpFile> parseUnixLine(const std::string& line, std::size_t dat
                                         const FtpDateTime& today) {
     auto file = std::make_shared<CFtpFile>();
     file->IsDirectory = line[0] == 'd';
-    file->LastWriteTime = ftp_listing::ParseListingDate(mid(line, datePos, 12), today);
-    const std::size_t namePos = datePos + 13;
-    std::size_t arrow = namePos <= line.size() ? line.find(" -> ", namePos - 1) : std::string::npos;
+    // The date is the month, the day and the time or year, spaced as the server pleases
+    // ("Mar 14 09:30", "Mar  4  2003", "Mar 14 2003"); one space then leads to the name.
+    const std::size_t dateStart = datePos - 1; // 0-based from here on
+    std::size_t dateEnd = dateStart + 3;
+    for (int part = 0; part < 2; ++part) {
+        dateEnd = std::min(line.find_first_not_of(' ', dateEnd), line.size());
+        dateEnd = std::min(line.find(' ', dateEnd), line.size());
+    }
+    file->LastWriteTime = ftp_listing::ParseListingDate(
+        std::string_view(line).substr(dateStart, dateEnd - dateStart), today);
+    const std::size_t namePos = std::min(dateEnd + 1, line.size());
+    const std::size_t arrow = line.find(" -> ", namePos);
     if (line[0] == 'l' && arrow != std::string::npos) {
-        file->FileName = line.substr(namePos - 1, arrow - (namePos - 1));
+        file->FileName = line.substr(namePos, arrow - namePos);
         file->FilePath = line.substr(arrow + 4);
     } else {
-        file->FileName = std::string(mid(line, namePos));
+        file->FileName = line.substr(namePos);
     }
     // The size ends just before the space in front of the date.
     const std::size_t sizeEnd = datePos - 2; // 1-based, inclusive
@@ -171,9 +180,9 @@ std::string to_string(const FtpDateTime& when) {
 
 std::shared_ptr<CFtpFile> CFtpFiles::Add(std::shared_ptr<CFtpFile> item, const std::string& key) {
     if (!key.empty() && !m_keys.insert(key).second)
-        throw platform::NumberedError(457,
-                            "This key is already associated with an element of this collection",
-                            "CFtpFiles.Add");
+        throw platform::NumberedError(
+            457, "This key is already associated with an element of this collection",
+            "CFtpFiles.Add");
     m_items.push_back({key, item});
     return item;
 }

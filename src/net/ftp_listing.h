@@ -75,7 +75,8 @@ std::shared_ptr<CFtpFiles> ParseListing(std::string_view text);
 // 1-based position of the month name that starts the date of a UNIX listing line; 0 for none.
 std::size_t GetDateStartPosition(std::string_view line);
 
-// Reads twelve characters such as "Mar 14 09:30" or "Mar 14  2003". Throws platform::NumberedError 13
+// Reads a UNIX listing date such as "Mar 14 09:30", "Mar 14  2003" or "Mar 4 2003" (the parts
+// spaced by one or more spaces). Throws platform::NumberedError 13
 // "Type mismatch" for text that is not a date.
 FtpDateTime ParseListingDate(std::string_view text, const FtpDateTime& today);
 

@@ -1,8 +1,9 @@
 // CSocket over non-blocking POSIX sockets: readiness from the loop becomes the socket events.
 #include "net/socket.h"
 
-#include "platform/error.h"
+#include "net/events.h"
 #include "net/socket_support.h"
+#include "platform/error.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -18,16 +19,6 @@ namespace vellumite {
 namespace {
 
 namespace mss = MSocketSupport;
-
-// Calls a copy of the handler, so that a handler which replaces itself or destroys its object
-// does not destroy the function that is running.
-template <class F, class... Args>
-void fire(const F& handler, Args&&... args) {
-    if (handler) {
-        F copy = handler;
-        copy(std::forward<Args>(args)...);
-    }
-}
 
 [[noreturn]] void raiseNumber(int number, const char* source) {
     throw platform::NumberedError(number, mss::GetErrorDescription(number), source);

@@ -39,7 +39,7 @@ public:
             m_run.client().SessionProtocolMessage = [this](const std::string& text,
                                                            std::int32_t type) {
                 clearLine();
-                m_err << protocolTraceLine(text, type) << "\n";
+                printProtocolMessage(m_err, text, type);
             };
     }
 
@@ -53,9 +53,10 @@ public:
         clearLine();
         const PublishEnd& end = m_run.end();
         if (end.outcome != PublishOutcome::Succeeded) {
-            m_err << "vellumite: " << end.message << "\n";
+            // The message may quote the server: printed so that it cannot drive the terminal.
+            m_err << "vellumite: " << printable(end.message) << "\n";
             if (!end.detail.empty())
-                m_err << "vellumite: " << end.detail << "\n";
+                m_err << "vellumite: " << printable(end.detail) << "\n";
             return;
         }
         if (m_run.files().empty()) {

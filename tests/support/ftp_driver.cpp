@@ -24,6 +24,9 @@ FtpDriver::FtpDriver(platform::EventLoop& loop, vellumite::CFtpClient& client)
     client.OnQuote = completion("OnQuote");
     client.OnDataTransferProgress = [this](std::int64_t n) { progress.push_back(n); };
     client.OnStateChange = [this](vellumite::FtpState s) { states.push_back(s); };
+    client.OnWaitChange = [this](vellumite::FtpWait, vellumite::FtpWait to) {
+        waits.push_back(to);
+    };
 }
 
 std::optional<AsyncResultStatus> FtpDriver::run(const std::function<void()>& start,

@@ -35,6 +35,8 @@ public:
     // "OnConnect", "OnUploadFile", ... with their status, in order.
     std::vector<std::pair<std::string, vellumite::AsyncResultStatus>> completions;
     std::vector<vellumite::FtpState> states;
+    // The awaited replies, as each change made them.
+    std::vector<vellumite::FtpWait> waits;
     std::vector<std::int64_t> progress;
 
     // "number description" of the client's last error, for failure messages.

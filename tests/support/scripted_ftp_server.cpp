@@ -3,7 +3,10 @@
 
 #include "support/ftp_servers.h"
 
+#include <arpa/inet.h>
 #include <chrono>
+#include <cstdlib>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -101,8 +104,9 @@ void ScriptedFtpServer::Session::answer(const std::string& line) {
     reply(line);
 }
 
-void ScriptedFtpServer::Session::pause(int ms) {
+bool ScriptedFtpServer::Session::pause(int ms) {
     readable(-1, Clock::now() + std::chrono::milliseconds(ms), m_server->m_stop);
+    return !m_server->m_stop;
 }
 
 bool ScriptedFtpServer::Session::clientClosed(int timeoutMs) {
@@ -123,6 +127,40 @@ void ScriptedFtpServer::Session::openPassive(const std::string& host) {
     closeFd(m_data);
     if (readable(m_dataListener, Clock::now() + std::chrono::seconds(5), m_server->m_stop))
         m_data = ::accept4(m_dataListener, nullptr, nullptr, SOCK_CLOEXEC);
+}
+
+void ScriptedFtpServer::Session::openActive() {
+    answer("200 Type set");
+    // PORT h1,h2,h3,h4,p1,p2: the port is the last two numbers.
+    const std::string port = command();
+    const std::size_t last = port.rfind(',');
+    const std::size_t before = port.rfind(',', last - 1);
+    m_activePort = std::atoi(port.c_str() + before + 1) * 256 + std::atoi(port.c_str() + last + 1);
+    reply("200 PORT command successful");
+}
+
+void ScriptedFtpServer::Session::connectData() {
+    closeFd(m_data);
+    m_data = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<std::uint16_t>(m_activePort));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(m_data, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
+        closeFd(m_data);
+}
+
+void ScriptedFtpServer::Session::awaitData() {
+    if (m_data >= 0)
+        readable(m_data, Clock::now() + std::chrono::seconds(5), m_server->m_stop);
+}
+
+void ScriptedFtpServer::Session::resetData() {
+    if (m_data < 0)
+        return;
+    linger off{1, 0}; // no lingering: the close sends a reset
+    ::setsockopt(m_data, SOL_SOCKET, SO_LINGER, &off, sizeof off);
+    closeFd(m_data);
 }
 
 void ScriptedFtpServer::Session::sendData(const std::string& bytes) {

@@ -25,15 +25,23 @@ public:
         std::string command(int timeoutMs = 5000);
         // Takes the next command, whatever it is, and answers it with `line`.
         void answer(const std::string& line);
-        void pause(int ms);
+        // False when the server is being stopped, so that endless scripts can end.
+        bool pause(int ms);
         // True when the client closed the control connection within `timeoutMs`.
         bool clientClosed(int timeoutMs = 5000);
 
         // Answers TYPE and PASV, naming `host` ("h1,h2,h3,h4") and a listener on 127.0.0.1,
         // then takes the client's data connection.
         void openPassive(const std::string& host = "127,0,0,1");
+        // Answers TYPE and PORT; connectData then connects to the port it named.
+        void openActive();
+        void connectData();
         void sendData(const std::string& bytes);
         void closeData();
+        // Waits until the client has sent something on the data connection.
+        void awaitData();
+        // Ends the data connection with a reset instead of an orderly close.
+        void resetData();
 
     private:
         friend class ScriptedFtpServer;
@@ -44,6 +52,7 @@ public:
         int m_control = -1;
         int m_dataListener = -1;
         int m_data = -1;
+        int m_activePort = 0;  // named by the last PORT command
         std::string m_pending; // received text after the last full line
     };
     using Script = std::function<void(Session&)>;

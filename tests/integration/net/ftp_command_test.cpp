@@ -2,6 +2,7 @@
 #include "platform/files.h"
 #include "support/ftp_servers.h"
 #include "support/run_program.h"
+#include "support/scripted_ftp_server.h"
 #include "support/temp_dir.h"
 
 #include <filesystem>
@@ -45,6 +46,10 @@ TEST_F(FtpCommandTest, EveryActionInBothModesWithTheExchangeShownOnRequest) {
         EXPECT_NE(output.find("page.html"), std::string::npos) << output;
         EXPECT_NE(output.find(mode == "--active" ? "> PORT " : "> PASV"), std::string::npos);
         EXPECT_NE(output.find("> PASS ****"), std::string::npos) << output;
+        EXPECT_NE(output.find("[USER] -> [PASS]"), std::string::npos) << output;
+        EXPECT_NE(output.find("[TYPE] -> [" + std::string(mode == "--active" ? "PORT" : "PASV")),
+                  std::string::npos)
+            << output;
         EXPECT_EQ(output.find(FtpServer::kPassword), std::string::npos) << output;
         run("get " + url + "/page.html '" + (local / "back.html").string() + "'");
         EXPECT_TRUE(readFile(local / "back.html") == content);
@@ -73,6 +78,37 @@ TEST_F(FtpCommandTest, FailuresPrintTheClientsErrorAndExitNonZero) {
         EXPECT_EQ(r.status, 1) << args << "\n" << r.output;
         EXPECT_NE(r.output.find(expected), std::string::npos) << args << "\n" << r.output;
     }
+}
+
+// Against a scripted server: what a misbehaving server sends must not reach the terminal as
+// it is, nor hold the command past its time-out.
+TEST(FtpCommandScriptedTest, ControlCharactersAreShownEscapedAndJunkDoesNotHoldTheTimeOut) {
+    testing_support::ScriptedFtpServer hostile([](auto& s) {
+        s.reply("220 \x1b]0;owned\x07Ready \x1b[2J");
+        s.answer("331 Password required");
+        s.answer("230 Logged in");
+        s.answer("257 \"/\"");
+        s.openPassive();
+        s.answer("150 Here it comes");
+        s.sendData("-rw-r--r-- 1 u g 5 Mar 14 09:30 \x1b[2Jclear\x9b.txt\r\n");
+        s.closeData();
+        s.reply("226 Done");
+        s.answer("221 Bye");
+    });
+    auto r = runVellumite("ftp -v ls ftp://u:p@127.0.0.1:" + std::to_string(hostile.port()) + "/");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(r.output.find_first_of("\x1b\x07\x9b"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("< 220 \\x1b]0;owned\\x07Ready \\x1b[2J"), std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find(" \\x1b[2Jclear\\x9b.txt\n"), std::string::npos) << r.output;
+
+    testing_support::ScriptedFtpServer junk([](auto& s) {
+        while (s.pause(100))
+            s.send("junk line\r\n");
+    });
+    r = runVellumite("ftp --timeout 1 ls ftp://127.0.0.1:" + std::to_string(junk.port()) + "/");
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_NE(r.output.find("error 10060: "), std::string::npos) << r.output;
 }
 
 } // namespace

@@ -104,9 +104,8 @@ protected:
 std::unique_ptr<Servers> RealServerTest::servers;
 
 TEST_P(RealServerTest, DirectoryOperationsListingAndRefusals) {
-    // A refused STOR: the reply code in the error, and the session goes on.
-    // First: later in a session, pyftpdlib in active mode may reset the data connection
-    // before its refusal arrives, and the client then reports the reset instead.
+    // A refused STOR: the reply code in the error, and the session goes on. (pyftpdlib in
+    // active mode may reset the data connection before its refusal arrives.)
     EXPECT_FALSE(upload("x", "no/such/folder/x.txt"));
     const auto& error = client.LastFtpError();
     EXPECT_TRUE(error.Number == 16550 || error.Number == 16553) << driver.lastError();

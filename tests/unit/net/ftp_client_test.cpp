@@ -3,7 +3,7 @@
 #include "platform/files.h"
 #include "support/ftp_driver.h"
 #include "support/raises.h"
-#include "support/scripted_ftp_server.h"
+#include "support/scripted_ftp_client.h"
 #include "support/temp_dir.h"
 
 #include <gmock/gmock.h>
@@ -19,30 +19,8 @@ using Session = ScriptedFtpServer::Session;
 using Commands = std::vector<std::string>;
 using testing_support::raised;
 
-// The usual greeting and login.
-void login(Session& s) {
-    s.reply("220 Scripted server ready");
-    s.answer("331 Password required");
-    s.answer("230 Logged in");
-    s.answer("257 \"/home/site\" is the current directory");
-}
-
-class FtpClientTest : public ::testing::Test {
-protected:
-    std::optional<AsyncResultStatus> connect(const ScriptedFtpServer& server,
-                                             const std::string& user = "site") {
-        client.setFtpServer("127.0.0.1");
-        client.setRemotePort(server.port());
-        client.setUserName(user);
-        client.setPassword("pw");
-        return driver.run([&] { client.Connect(); }, 10s);
-    }
-    const CFtpError& error() const { return client.LastFtpError(); }
-
-    platform::EventLoop loop;
-    CFtpClient client{loop};
-    testing_support::FtpDriver driver{loop, client};
-};
+using FtpClientTest = testing_support::ScriptedClientTest;
+const auto login = testing_support::scriptedLogin;
 
 TEST_F(FtpClientTest, RepliesSplitOverSeveralArrivalsAreActedOnOnceAnd421WhileIdleCloses) {
     bool closed = false;
@@ -78,6 +56,37 @@ TEST_F(FtpClientTest, RepliesSplitOverSeveralArrivalsAreActedOnOnceAnd421WhileId
               (std::vector<FtpState>{FtpState::Connecting, FtpState::AwaitingGreeting,
                                      FtpState::LoggingIn, FtpState::LoggingIn, FtpState::LoggedIn,
                                      FtpState::Listing, FtpState::Ready, FtpState::NotConnected}));
+    EXPECT_EQ(driver.waits, (std::vector<FtpWait>{FtpWait::Greeting, FtpWait::User, FtpWait::Pass,
+                                                  FtpWait::Pwd, FtpWait::Idle}));
+}
+
+TEST_F(FtpClientTest, AMultiLineReplyEndsOnlyAtALineOfItsOwnCode) {
+    ScriptedFtpServer server([](Session& s) {
+        s.send("220-Welcome\r\n123 is not the end\r\n");
+        s.pause(100);
+        s.send("220 Ready\r\n");
+        s.answer("331 Password required");
+        s.answer("230 Logged in");
+        s.answer("257 \"/\"");
+    });
+    ASSERT_EQ(connect(server), arStatusOk) << driver.lastError();
+    EXPECT_EQ(client.FtpServerMessage(), "Welcome\r\n123 is not the end");
+    server.join();
+    EXPECT_EQ(server.commands(), (Commands{"USER site", "PASS pw", "PWD"}));
+}
+
+TEST_F(FtpClientTest, BytesThatNeverMakeAWholeReplyDoNotHoldOffTheTimeOut) {
+    // What the server keeps sending instead of its greeting, one piece every 100 ms.
+    for (const char* piece : {"2", "junk line\r\n", "220-still greeting\r\n"}) {
+        SCOPED_TRACE(piece);
+        ScriptedFtpServer server([&](Session& s) {
+            while (s.pause(100))
+                s.send(piece);
+        });
+        client.setTimeOut(1);
+        EXPECT_EQ(connect(server), arStatusTimeOut);
+        client.CancelAsyncMethod();
+    }
 }
 
 TEST_F(FtpClientTest, LoginAnswersAndRefusals) {

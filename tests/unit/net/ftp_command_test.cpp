@@ -42,5 +42,25 @@ TEST(ParseFtpUrl, RefusesWhatIsNotAnFtpAddress) {
     }
 }
 
+TEST(Printable, ShowsControlCharactersAndBrokenUtf8Escaped) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain name.txt", "plain name.txt"},
+        {"caf\xc3\xa9 \xe2\x9c\x93 \xf0\x9f\x93\x84", "caf\xc3\xa9 \xe2\x9c\x93 \xf0\x9f\x93\x84"},
+        {"\x1b]0;title\x07", "\\x1b]0;title\\x07"},
+        {"\x1b[2Jx", "\\x1b[2Jx"},
+        {"a\r\nb\t\x7f", "a\\x0d\\x0ab\\x09\\x7f"},
+        {std::string("a\0b", 3), "a\\x00b"},
+        {"\xc2\x9b"
+         "2J",
+         "\\xc2\\x9b2J"},                    // a control character past ASCII
+        {"\xc0\x9b", "\\xc0\\x9b"},          // overlong
+        {"\xed\xa0\x80", "\\xed\\xa0\\x80"}, // surrogate
+        {"\xe2\x82", "\\xe2\\x82"},          // cut short
+        {"\x9b\xff", "\\x9b\\xff"},
+    };
+    for (const auto& [text, shown] : cases)
+        EXPECT_EQ(printable(text), shown) << shown;
+}
+
 } // namespace
 } // namespace vellumite

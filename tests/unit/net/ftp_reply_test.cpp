@@ -1,38 +1,124 @@
-// The reply reader: whole replies only, multi-line ones included.
+// The reply reader and the parsers of replies that carry a value.
 #include "net/ftp_reply.h"
 
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace vellumite {
 namespace {
 
-TEST(GetResponseCode, ReadsWholeRepliesOnly) {
-    struct Case {
-        const char* text;
+TEST(FtpReplyReader, GivesWholeRepliesInOrderWhateverTheArrivals) {
+    struct Expected {
         int code;
-        std::size_t consumed;
         const char* message;
     };
-    const Case cases[] = {
-        {"", 0, 0, ""},
-        {"22", 0, 0, ""},
-        {"220 Welcome", 0, 0, ""}, // the end of the line is still on its way
-        {"220 Welcome\r\n", 220, 13, ""},
-        {"220-Hello\r\n220-World\r\n", 0, 0, ""},
-        {"220-Hello\r\n220-World\r\n220 Ready\r\n", 220, 33, "Hello\r\nWorld\r\n"},
-        {"220-Hello\r\n plain line\r\n220 Ready\r\n", 220, 35, "Hello\r\n"},
-        {"150 Opening\r\n226 Done\r\n", 226, 23, ""},
-        {"226 Done\r\n22", 226, 10, ""},
-        {"250 OK\n", 250, 7, ""},
-        {"421\r\n", 421, 5, ""},
-        {"abc def\r\n", 0, 0, ""},
+    const struct {
+        const char* name;
+        std::vector<const char*> arrivals;
+        std::vector<Expected> replies;
+    } cases[] = {
+        {"one line", {"220 Welcome\r\n"}, {{220, ""}}},
+        {"split anywhere", {"22", "0 Wel", "come\r", "\n"}, {{220, ""}}},
+        {"end of line still to come", {"220 Welcome"}, {}},
+        {"bare line feeds", {"250 OK\n"}, {{250, ""}}},
+        {"multi-line", {"220-Hello\r\n220-World\r\n220 Ready\r\n"}, {{220, "Hello\r\nWorld\r\n"}}},
+        {"multi-line ends only at its own code",
+         {"220-Welcome\r\n123 not the end\r\n plain text\r\n", "230 nor this\r\n220 Ready\r\n"},
+         {{220, "Welcome\r\n123 not the end\r\n plain text\r\n230 nor this\r\n"}}},
+        {"multi-line ending in its bare code",
+         {"211-Features\r\n MDTM\r\n211\r\n"},
+         {{211, "Features\r\n MDTM\r\n"}}},
+        {"several replies in one arrival",
+         {"150 Opening\r\n226 Done\r\n421 Bye\r\n"},
+         {{150, ""}, {226, ""}, {421, ""}}},
+        {"junk outside replies is dropped",
+         {"junk\r\n\r\n2200 x\r\n22a x\r\n 220 x\r\n", "-\r\n250 OK\r\n"},
+         {{250, ""}}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        FtpReply reply = GetResponseCode(c.text);
-        EXPECT_EQ(reply.code, c.code);
-        EXPECT_EQ(reply.consumed, c.consumed);
-        EXPECT_EQ(reply.message, c.message);
+        SCOPED_TRACE(c.name);
+        FtpReplyReader reader;
+        std::string all;
+        for (const char* arrival : c.arrivals) {
+            reader.feed(arrival);
+            all += arrival;
+        }
+        for (const auto& expected : c.replies) {
+            auto reply = reader.next();
+            ASSERT_TRUE(reply);
+            EXPECT_EQ(reply->code, expected.code);
+            EXPECT_EQ(reply->message, expected.message);
+            EXPECT_NE(all.find(reply->text), std::string::npos) << "the text as it came";
+        }
+        EXPECT_FALSE(reader.next());
+    }
+}
+
+TEST(FtpReplyReader, KeepsItsMemoryBoundedWhateverTheServerSends) {
+    FtpReplyReader reader;
+    const std::string flood(1024 * 1024, 'x');
+    reader.feed(flood); // a line that never ends
+    reader.feed("\r\n220 " + flood + "\r\n220-");
+    for (int i = 0; i < 20000; ++i)
+        reader.feed("220-another line of a reply that goes on and on\r\n");
+    reader.feed("220 End\r\n");
+    auto first = reader.next();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->code, 220);
+    EXPECT_LE(first->text.size(), FtpReplyReader::kMaxLine);
+    auto second = reader.next();
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->code, 220);
+    EXPECT_LE(second->text.size(), FtpReplyReader::kMaxText);
+    EXPECT_LE(second->message.size(), FtpReplyReader::kMaxText);
+    EXPECT_FALSE(reader.next());
+}
+
+TEST(ParsePwdReply, TakesTheQuotedPath) {
+    const struct {
+        const char* reply;
+        const char* path; // nullptr: no path
+    } cases[] = {
+        {"257 \"/home/site\" is the current directory", "/home/site"},
+        {"257 \"C:\\sites\\mine\"", "C:/sites/mine"},
+        {"257 \"/a \"\"quoted\"\" name\" created", "/a \"quoted\" name"},
+        {"257 \"\"", ""},
+        {"257 current directory is /", nullptr},
+        {"\"/x\" 257", nullptr},
+        {"257 \"/unterminated", nullptr},
+    };
+    for (const auto& c : cases) {
+        const auto path = ParsePwdReply(c.reply);
+        ASSERT_EQ(path.has_value(), c.path != nullptr) << c.reply;
+        if (c.path) {
+            EXPECT_EQ(*path, c.path) << c.reply;
+        }
+    }
+}
+
+TEST(ParsePasvReply, ReadsSixNumbersInParentheses) {
+    const struct {
+        const char* reply;
+        const char* host; // nullptr: no address
+        int port;
+    } cases[] = {
+        {"227 Entering Passive Mode (127,0,0,1,4,1)", "127.0.0.1", 1025},
+        {"227 =(10,0,0,5,195,80) ok", "10.0.0.5", 50000},
+        {"227 Entering Passive Mode 127,0,0,1,4,1", nullptr, 0},
+        {"227 (127,0,0,1,4)", nullptr, 0},
+        {"227 (127,0,0,1,4,256)", nullptr, 0},
+        {"227 (127,0,0,1,-4,1)", nullptr, 0},
+        {"227 (127,0,0,1,0,0)", nullptr, 0},
+        {"227 (a,b,c,d,e,f)", nullptr, 0},
+        {"227 (127,0,0,1,4,1", nullptr, 0},
+    };
+    for (const auto& c : cases) {
+        const auto address = ParsePasvReply(c.reply);
+        ASSERT_EQ(address.has_value(), c.host != nullptr) << c.reply;
+        if (c.host) {
+            EXPECT_EQ(address->host, c.host) << c.reply;
+            EXPECT_EQ(address->port, c.port) << c.reply;
+        }
     }
 }
 

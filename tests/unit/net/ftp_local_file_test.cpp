@@ -1,0 +1,51 @@
+// Local files of transfers: a download replaces its target only when committed.
+#include "net/ftp_local_file.h"
+#include "platform/files.h"
+#include "support/temp_dir.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace vellumite {
+namespace {
+
+namespace fs = std::filesystem;
+using platform::files::readFile;
+
+std::size_t entriesIn(const fs::path& folder) {
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+TEST(FtpLocalFile, ADownloadTakesItsTargetsPlaceOnlyWhenCommitted) {
+    testing_support::TempDir dir;
+    const fs::path target = dir / "page.html";
+    platform::files::writeFileAtomic(target, "old", fs::perms::owner_read | fs::perms::owner_write);
+    {
+        auto file = FtpLocalFile::createBeside(target, "test");
+        file->writeAt(0, "new and longer", "test");
+        EXPECT_EQ(entriesIn(dir.path()), 2u);
+    } // given up
+    EXPECT_EQ(readFile(target), "old");
+    EXPECT_EQ(entriesIn(dir.path()), 1u);
+
+    auto file = FtpLocalFile::createBeside(target, "test");
+    file->writeAt(0, "new", "test");
+    file->writeAt(3, " page", "test");
+    file->commit("test");
+    file.reset();
+    EXPECT_EQ(readFile(target), "new page");
+    EXPECT_EQ(entriesIn(dir.path()), 1u);
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write)
+        << "a private file stays private";
+
+    auto resumed = FtpLocalFile::openForResuming(target.string(), "test");
+    resumed->writeAt(8, "!", "test");
+    resumed->commit("test"); // nothing to move
+    resumed.reset();
+    EXPECT_EQ(readFile(target), "new page!");
+}
+
+} // namespace
+} // namespace vellumite
