@@ -245,7 +245,7 @@ void PublishRun::connect() {
 }
 
 void PublishRun::onConnect(AsyncResultStatus status) {
-    if (finished())
+    if (finished() || status == arStatusCancel)
         return;
     if (status == arStatusError) {
         PublishEnd end = failure(kConnectErrorMessage);
@@ -254,11 +254,8 @@ void PublishRun::onConnect(AsyncResultStatus status) {
         setStatus("FTP Status : Error connecting, please check your settings.");
         return finish(end);
     }
-    if (status == arStatusTimeOut) {
-        m_client.CancelAsyncMethod();
-        setStatus("FTP Status : Timed out.");
-        return finish(failure(kConnectTimeOutMessage));
-    }
+    if (status == arStatusTimeOut)
+        return timedOut();
     m_walk->begin();
 }
 
@@ -276,13 +273,17 @@ void PublishRun::onPathWalkDone(RemotePathWalk::Outcome outcome) {
         break;
     }
     case RemotePathWalk::Outcome::TimedOut:
-        m_client.CancelAsyncMethod();
-        setStatus("FTP Status : Timed out.");
-        finish(failure(kConnectTimeOutMessage));
+        timedOut();
         break;
     case RemotePathWalk::Outcome::Cancelled:
         break;
     }
+}
+
+void PublishRun::timedOut() {
+    setStatus("FTP Status : Timed out.");
+    finish(failure(kConnectTimeOutMessage));
+    m_client.CancelAsyncMethod(); // the run has ended: the cancel's completion is not acted on
 }
 
 void PublishRun::sendNextFile() {
@@ -304,13 +305,14 @@ void PublishRun::sendNextFile() {
 }
 
 void PublishRun::onUploadFile(AsyncResultStatus status) {
-    if (finished() || m_next == 0)
+    if (finished() || m_next == 0 || status == arStatusCancel)
         return;
     const UploadItem& item = m_files[m_next - 1];
     if (status == arStatusTimeOut) {
+        failUpload("no answer from the server within " +
+                   std::to_string(m_options.timeoutSeconds) + " seconds");
         m_client.CancelAsyncMethod();
-        return failUpload("no answer from the server within " +
-                          std::to_string(m_options.timeoutSeconds) + " seconds");
+        return;
     }
     if (status != arStatusOk) {
         const CFtpError& error = m_client.LastFtpError();
@@ -363,17 +365,17 @@ void PublishRun::quit() {
 }
 
 void PublishRun::onQuitSession(AsyncResultStatus status) {
-    if (finished())
+    if (finished() || status == arStatusCancel)
         return;
     if (status == arStatusOk)
         return succeed();
-    if (status == arStatusTimeOut)
-        m_client.CancelAsyncMethod();
     PublishEnd end = failure("All " + std::to_string(m_files.size()) +
                              " files were uploaded, but the server did not close the session "
                              "cleanly.");
     end.detail = lastReplyLine(m_client.LastServerResponse());
     finish(end);
+    if (status == arStatusTimeOut)
+        m_client.CancelAsyncMethod();
 }
 
 // ---- ends ------------------------------------------------------------------------------------

@@ -148,6 +148,7 @@ private:
 
     void onConnect(AsyncResultStatus status);
     void onPathWalkDone(RemotePathWalk::Outcome outcome);
+    void timedOut();
     void sendNextFile();
     void onUploadFile(AsyncResultStatus status);
     void onProgress(std::int64_t bytes);
