@@ -29,6 +29,7 @@ struct FakeDocument {
     // Style sheets by index: their text as read, and the properties set on rule (sheet, n).
     std::map<int, std::string> styleSheets;
     std::map<std::pair<int, int>, std::map<std::string, std::string>> styleRules;
+    std::vector<std::string> focused; // elements given the focus or scrolled to, in order
 
     // Adds a form with the given fields (name, value) of type "text".
     FakeDocument& form(const std::string& name,
