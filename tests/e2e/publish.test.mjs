@@ -21,12 +21,14 @@ const sql = (dataDir, statement) =>
 // panes were veiled meanwhile: the run is faster than any polling.
 async function watchWindow(page) {
   await page.evaluate(() => {
-    window.seen = { status: [], total: [], veiled: false, inert: false };
+    window.seen = { shown: false, status: [], total: [], veiled: false, inert: false };
     const record = () => {
       const get = (name) => document.querySelector(`[data-form="frmPublish"] [data-control="${name}"]`);
       const status = get('lblFTPState');
       const total = get('lblTotalProgress');
       const panes = document.getElementById('panes');
+      const win = document.querySelector('[data-form="frmPublish"]');
+      if (win && !win.hidden) window.seen.shown = true;
       if (status && status.textContent && window.seen.status.at(-1) !== status.textContent) window.seen.status.push(status.textContent);
       if (total && total.textContent && window.seen.total.at(-1) !== total.textContent) window.seen.total.push(total.textContent);
       if (panes.classList.contains('veiled')) window.seen.veiled = true;
@@ -54,7 +56,8 @@ test('Publish from the editor: progress shows, the files arrive, the site is reg
 
   await watchWindow(page);
   await content.click('a[href="<$publish$>"]');
-  await page.waitForSelector(`${publishWindow}:not([hidden])`);
+  // The run may be over before a look could find its window: the watcher saw it.
+  await until(() => page.evaluate(() => window.seen.shown), 'the publish window');
   await until(async () => (await page.$(publishWindow)) === null, 'the publish window to close');
   const seen = await page.evaluate(() => window.seen);
   assert.ok(seen.veiled && seen.inert, 'the panes were veiled and inert while the run lasted');
