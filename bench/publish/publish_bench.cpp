@@ -32,7 +32,8 @@ const char* kUser = "bench";
 const char* kPassword = "bench";
 
 // Starts a program with its output to `out`, in `folder` when one is given.
-pid_t spawn(const std::vector<std::string>& argv, const fs::path& out, const fs::path& folder = {}) {
+pid_t spawn(const std::vector<std::string>& argv, const fs::path& out,
+            const fs::path& folder = {}) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
@@ -69,9 +70,9 @@ struct FtpServer {
     FtpServer(const fs::path& root, const fs::path& work) {
         const fs::path script = fs::path(VELLUMITE_SOURCE_SHARE).parent_path() / "tests" /
                                 "support" / "pyftpd_server.py";
-        pid = spawn({"/usr/bin/python3", "-W", "ignore", script.string(), root.string(), kUser,
-                     kPassword},
-                    work / "port.txt");
+        pid = spawn(
+            {"/usr/bin/python3", "-W", "ignore", script.string(), root.string(), kUser, kPassword},
+            work / "port.txt");
         for (int i = 0; i < 200 && port == 0; ++i) {
             ::usleep(50'000);
             std::ifstream(work / "port.txt") >> port;
@@ -136,8 +137,9 @@ void setFolder(const fs::path& app, const std::string& folder) {
 
 // The command line of a publish run (the web service is nobody: its request fails at once).
 std::vector<std::string> publish(const fs::path& app, const std::vector<std::string>& more = {}) {
-    std::vector<std::string> argv = {VELLUMITE_BINARY, "--data-dir", app.string(), "publish",
-                                     "1", "--online", "--service-url", "http://127.0.0.1:1"};
+    std::vector<std::string> argv = {
+        VELLUMITE_BINARY, "--data-dir",    app.string(),        "publish", "1",
+        "--online",       "--service-url", "http://127.0.0.1:1"};
     argv.insert(argv.end(), more.begin(), more.end());
     return argv;
 }
@@ -146,7 +148,8 @@ double lftpMirror(int port, const fs::path& dir, const std::string& folder) {
     return timed({"lftp", "-u", std::string(kUser) + "," + kPassword, "-p", std::to_string(port),
                   "-e",
                   "set ftp:passive-mode on; set net:max-retries 1; mirror -R --no-perms "
-                  "--parallel=1 " + dir.string() + " /" + folder + "; quit",
+                  "--parallel=1 " +
+                      dir.string() + " /" + folder + "; quit",
                   "127.0.0.1"});
 }
 
@@ -157,8 +160,8 @@ double curlUpload(int port, const fs::path& dir, const std::vector<std::string>&
         list += (i ? "," : "") + files[i];
     list += "}";
     return timed({"curl", "-s", "--ftp-create-dirs", "--ftp-pasv", "-T", list,
-                  "ftp://" + std::string(kUser) + ":" + kPassword + "@127.0.0.1:" +
-                      std::to_string(port) + "/" + folder + "/"},
+                  "ftp://" + std::string(kUser) + ":" + kPassword +
+                      "@127.0.0.1:" + std::to_string(port) + "/" + folder + "/"},
                  "/dev/null", dir);
 }
 
@@ -170,7 +173,8 @@ double median(std::vector<double> v) {
 void checkArrived(const fs::path& output, const fs::path& remote,
                   const std::vector<std::string>& files) {
     for (const std::string& name : files)
-        if (!fs::exists(remote / name) || fs::file_size(remote / name) != fs::file_size(output / name))
+        if (!fs::exists(remote / name) ||
+            fs::file_size(remote / name) != fs::file_size(output / name))
             throw std::runtime_error("incomplete upload of " + name + " in " + remote.string());
 }
 
@@ -193,8 +197,7 @@ int main(int argc, char** argv) {
         fs::create_directories(root);
         FtpServer server(root, work);
         makeSite(app, server.port);
-        const double generate =
-            timed(publish(app, {"--dry-run"}), work / "dry.txt");
+        const double generate = timed(publish(app, {"--dry-run"}), work / "dry.txt");
         const std::vector<std::string> files = generatedFiles(output);
 
         std::vector<double> v, l, c;
@@ -225,12 +228,12 @@ int main(int argc, char** argv) {
         std::printf("publish of a %d-post site (%zu pages, %.1f MB) to pyftpdlib on 127.0.0.1, "
                     "passive, one connection each, median of %d runs\n",
                     kPosts, files.size(), static_cast<double>(bytes) / 1e6, runs);
-        std::printf("%-52s %8.0f files/s  (%.2f s)\n",
-                    "vellumite publish (generate, hash, upload)", vf, median(v));
+        std::printf("%-52s %8.0f files/s  (%.2f s)\n", "vellumite publish (generate, hash, upload)",
+                    vf, median(v));
         std::printf("%-52s %8.0f files/s  (%.2f s)\n", "lftp mirror -R (upload only)", lf,
                     median(l));
-        std::printf("%-52s %8.0f files/s  (%.2f s)\n", "curl -T, one connection (upload only)",
-                    cf, median(c));
+        std::printf("%-52s %8.0f files/s  (%.2f s)\n", "curl -T, one connection (upload only)", cf,
+                    median(c));
         std::printf("vellumite / lftp = %.2f, vellumite / curl = %.2f (target >= 1.00 each)\n",
                     vf / lf, vf / cf);
         std::printf("generation alone (--dry-run): %.2f s\n", generate);

@@ -42,7 +42,8 @@ FtpServerAddress parseFtpServerAddress(std::string_view typed) {
             address.port = portNumber(rest.substr(1), typed);
         }
     } else if (const std::size_t colon = text.find(':');
-               colon != std::string_view::npos && text.find(':', colon + 1) == std::string_view::npos) {
+               colon != std::string_view::npos &&
+               text.find(':', colon + 1) == std::string_view::npos) {
         address.host = std::string(text.substr(0, colon));
         address.port = portNumber(text.substr(colon + 1), typed);
     } else {

@@ -225,8 +225,7 @@ std::string printable(std::string_view text) {
     return out;
 }
 
-void printProtocolMessage(std::ostream& out, const std::string& message,
-                          std::int32_t messageType) {
+void printProtocolMessage(std::ostream& out, const std::string& message, std::int32_t messageType) {
     const bool password = messageType == 0 && message.rfind("PASS ", 0) == 0;
     printLines(out, messageType == 0 ? "> " : "< ", password ? "PASS ****" : message);
 }

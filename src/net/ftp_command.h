@@ -24,8 +24,7 @@ std::string printable(std::string_view text);
 
 // Prints one message of the protocol exchange (SessionProtocolMessage's arguments): "> " and the
 // command sent, a password shown as "****", or "< " before each line of a reply, made printable.
-void printProtocolMessage(std::ostream& out, const std::string& message,
-                          std::int32_t messageType);
+void printProtocolMessage(std::ostream& out, const std::string& message, std::int32_t messageType);
 
 struct FtpCommandOptions {
     bool passive = true; // what works behind NAT and firewalls; --active for PORT

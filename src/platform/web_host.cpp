@@ -138,8 +138,12 @@ json WebHost::snapshot() const {
     json modals = json::array();
     for (const auto& m : m_modals)
         modals.push_back(m->request);
-    return {{"op", "sync"},   {"caption", m_caption}, {"order", m_order},
-            {"panes", panes}, {"forms", forms},       {"modals", modals},
+    return {{"op", "sync"},
+            {"caption", m_caption},
+            {"order", m_order},
+            {"panes", panes},
+            {"forms", forms},
+            {"modals", modals},
             {"panesEnabled", panesEnabled()}};
 }
 

@@ -100,10 +100,10 @@ private:
         const std::uint64_t sent = m_run.completedBytes();
         const double seconds = std::chrono::duration<double>(now - m_started).count();
         const double rate = seconds > 0 ? static_cast<double>(sent) / seconds : 0;
-        m_err << "\r\033[K" << "file " << number << " of " << m_run.files().size() << "  "
-              << item.name << "  " << m_run.currentBytes() << "/" << item.size << " bytes  "
-              << rateText(rate) << "  total " << sent << " of " << m_run.totalBytes()
-              << " bytes" << std::flush;
+        m_err << "\r\033[K"
+              << "file " << number << " of " << m_run.files().size() << "  " << item.name << "  "
+              << m_run.currentBytes() << "/" << item.size << " bytes  " << rateText(rate)
+              << "  total " << sent << " of " << m_run.totalBytes() << " bytes" << std::flush;
         m_shown = true;
     }
 

@@ -11,8 +11,7 @@
 namespace vellumite {
 
 // Makes the site generator for a site; the app wires the generator in.
-using SitePagesMaker =
-    std::function<std::unique_ptr<SitePages>(AppState& app, std::int32_t logId)>;
+using SitePagesMaker = std::function<std::unique_ptr<SitePages>(AppState& app, std::int32_t logId)>;
 
 // <$siteSetup$>: opens the site's directory entry on the web service in a new browser window
 // (the command's row has checked that the computer is online).

@@ -98,8 +98,8 @@ void PublishRun::checkAndBegin() {
         try {
             configureClient(m_client, m_site, m_options.timeoutSeconds);
         } catch (const std::invalid_argument& e) {
-            return finish(failure(std::string("The FTP server setting cannot be used: ") +
-                                e.what() + "."));
+            return finish(
+                failure(std::string("The FTP server setting cannot be used: ") + e.what() + "."));
         }
     }
     setStatus("Generating files");
@@ -154,10 +154,10 @@ void PublishRun::listFiles() {
     if (!m_site.location.empty() && m_site.complete()) {
         const std::string server =
             m_client.FtpServer() + ":" + std::to_string(m_client.RemotePort());
-        manifest.emplace(UploadManifest::fileFor(m_options.appFolder, m_logId, server,
-                                                 m_site.user, m_site.path),
-                         "site " + std::to_string(m_logId) + ", server " + server + ", user " +
-                             m_site.user + ", folder " + m_site.path);
+        manifest.emplace(
+            UploadManifest::fileFor(m_options.appFolder, m_logId, server, m_site.user, m_site.path),
+            "site " + std::to_string(m_logId) + ", server " + server + ", user " + m_site.user +
+                ", folder " + m_site.path);
     }
     for (const std::string& name : m_generated) {
         UploadItem item;
@@ -188,8 +188,8 @@ void PublishRun::listFiles() {
 // ---- the web service -------------------------------------------------------------------------
 
 void PublishRun::registerUpload() {
-    auto site = openSiteRow(m_db, m_logId,
-                            "pageurl, LogServerID, advertiseHighlights, displayTitle");
+    auto site =
+        openSiteRow(m_db, m_logId, "pageurl, LogServerID, advertiseHighlights, displayTitle");
     const std::int32_t serverId = registeredServerId(site["LogServerID"]);
     const std::string path = registrationPath(readText(site["pageurl"]), serverId,
                                               siteNameForService(readText(site["displayTitle"])));
@@ -309,25 +309,25 @@ void PublishRun::onUploadFile(AsyncResultStatus status) {
         return;
     const UploadItem& item = m_files[m_next - 1];
     if (status == arStatusTimeOut) {
-        failUpload("no answer from the server within " +
-                   std::to_string(m_options.timeoutSeconds) + " seconds");
+        failUpload("no answer from the server within " + std::to_string(m_options.timeoutSeconds) +
+                   " seconds");
         m_client.CancelAsyncMethod();
         return;
     }
     if (status != arStatusOk) {
         const CFtpError& error = m_client.LastFtpError();
         const bool reply = error.Number > 16000 && error.Number < 17000;
-        return failUpload(reply ? "the server said \"" +
-                                      lastReplyLine(m_client.LastServerResponse()) + "\""
-                                : platform::to_string(platform::NumberedError(
-                                      error.Number, error.Description, error.Source)));
+        return failUpload(
+            reply ? "the server said \"" + lastReplyLine(m_client.LastServerResponse()) + "\""
+                  : platform::to_string(
+                        platform::NumberedError(error.Number, error.Description, error.Source)));
     }
     m_completedBytes += item.size;
     ++m_uploaded;
     m_currentBytes = static_cast<std::int64_t>(item.size);
     m_view.filePercent = 100;
-    m_view.fileText = "Progress for File " + std::to_string(m_next) + " : " +
-                      bytesOf(item.size, item.size);
+    m_view.fileText =
+        "Progress for File " + std::to_string(m_next) + " : " + bytesOf(item.size, item.size);
     updateTotal();
     if (m_manifest)
         m_manifest->record(item.name, {item.size, item.sha256});
@@ -338,15 +338,14 @@ void PublishRun::onUploadFile(AsyncResultStatus status) {
 
 void PublishRun::onProgress(std::int64_t bytes) {
     // Listing the folder reports the listing's length, not the file's.
-    if (finished() || !m_sending || m_next == 0 ||
-        m_client.FtpSessionState() == FtpState::Listing)
+    if (finished() || !m_sending || m_next == 0 || m_client.FtpSessionState() == FtpState::Listing)
         return;
     const UploadItem& item = m_files[m_next - 1];
     m_currentBytes = bytes;
-    m_view.filePercent =
-        item.size == 0 ? 100
-                       : static_cast<int>(std::min<std::uint64_t>(
-                             100, static_cast<std::uint64_t>(bytes) * 100 / item.size));
+    m_view.filePercent = item.size == 0
+                             ? 100
+                             : static_cast<int>(std::min<std::uint64_t>(
+                                   100, static_cast<std::uint64_t>(bytes) * 100 / item.size));
     m_view.fileText = "Progress for File " + std::to_string(m_next) + " : " +
                       bytesOf(static_cast<std::uint64_t>(bytes), item.size);
     changed();

@@ -49,7 +49,7 @@ using SitePagesFactory = std::function<std::unique_ptr<SitePages>()>;
 
 struct PublishOptions {
     PublishKind kind = PublishKind::Posts;
-    Settings settings;              // the online check and the web service's address
+    Settings settings;               // the online check and the web service's address
     std::filesystem::path appFolder; // where the upload manifests are kept
     bool changedOnly = false;        // send only files that differ from the last upload
     bool dryRun = false;             // generate and list the files; no connection, no request

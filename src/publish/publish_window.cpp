@@ -92,8 +92,7 @@ private:
         case PublishOutcome::Failed:
             if (end.keepWindowOpen)
                 break; // the status line names the file; the user cancels
-            m_app.host.msgBox(end.detail.empty() ? end.message
-                                                 : end.message + "\n\n" + end.detail,
+            m_app.host.msgBox(end.detail.empty() ? end.message : end.message + "\n\n" + end.detail,
                               end.title);
             close();
             if (end.showTemplates && m_showTemplates)

@@ -16,7 +16,7 @@ inline constexpr const char* kCancelPublishQuestion =
 
 // What the window needs from the screens around it.
 struct PublishWindowLinks {
-    SitePagesFactory pages;             // the generator for the open site
+    SitePagesFactory pages;              // the generator for the open site
     std::function<void()> showTemplates; // the template screen, for a site without a template
 };
 

@@ -8,8 +8,7 @@
 namespace vellumite {
 
 SiteFtp readSiteFtp(platform::Database& db, std::int32_t logId) {
-    auto row =
-        openSiteRow(db, logId, "ftplocation, ftpusername, ftppassword, ftppath, ftppassive");
+    auto row = openSiteRow(db, logId, "ftplocation, ftpusername, ftppassword, ftppath, ftppassive");
     SiteFtp site;
     site.location = readText(row["ftplocation"]);
     site.user = readText(row["ftpusername"]);

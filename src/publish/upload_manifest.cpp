@@ -75,8 +75,7 @@ void UploadManifest::save() const {
         text += entry.sha256 + " " + std::to_string(entry.size) + " " + name + "\n";
     fs::create_directories(m_file.parent_path());
     fs::permissions(m_file.parent_path(), fs::perms::owner_all, fs::perm_options::replace);
-    platform::files::writeFileAtomic(m_file, text,
-                                     fs::perms::owner_read | fs::perms::owner_write);
+    platform::files::writeFileAtomic(m_file, text, fs::perms::owner_read | fs::perms::owner_write);
 }
 
 } // namespace vellumite

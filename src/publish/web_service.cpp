@@ -107,8 +107,7 @@ std::string siteSetupPath(std::string_view storedServerId, std::string_view site
 }
 
 std::string highlightsXml(platform::Database& db, std::int32_t logId) {
-    auto site =
-        openSiteRow(db, logId, "PublishBackwards, TotalPublishPosts, LogServerID, pageURL");
+    auto site = openSiteRow(db, logId, "PublishBackwards, TotalPublishPosts, LogServerID, pageURL");
     const std::string order = site["PublishBackwards"].toBool() ? "ASC" : "DESC";
     const std::int32_t total = readInt(site["TotalPublishPosts"]);
     const std::string id = std::to_string(registeredServerId(site["LogServerID"]));
@@ -116,7 +115,8 @@ std::string highlightsXml(platform::Database& db, std::int32_t logId) {
     auto posts = db.openRecordset(
         "SELECT postID, posttitle, postbyline, posttext, postdate, posttime, "
         "boolDisplayInViewRecent FROM VellumitePosts WHERE LogID=? AND publishpage<>0 "
-        "ORDER BY postdate " + order + ", posttime " + order + ", postID " + order,
+        "ORDER BY postdate " +
+            order + ", posttime " + order + ", postID " + order,
         {logId});
 
     std::string out;

@@ -35,8 +35,9 @@ protected:
             db.execute("INSERT INTO VellumitePosts (LogID, posttitle, postbyline, posttext, "
                        "postdate, posttime, PublishPage, boolDisplayInViewRecent, categoryID) "
                        "VALUES (1, ?, 'Ann', ?, ?, '10:00:00', 1, ?, ?)",
-                       {"Post " + std::to_string(i) + " & more", "Body of post " + std::to_string(i),
-                        std::string(date), i % 5 == 0, 1 + i % 2});
+                       {"Post " + std::to_string(i) + " & more",
+                        "Body of post " + std::to_string(i), std::string(date), i % 5 == 0,
+                        1 + i % 2});
         }
         db.execute("UPDATE VellumiteLog SET advertiseHighlights=-1, LogServerID=NULL, "
                    "pageurl='http://www.example.org', displayTitle='My Log & Co'");
@@ -142,8 +143,8 @@ TEST_F(PublishCommandTest, TheArchiveRunSendsTheIndexAndTheMonthPages) {
     auto run = publish("--archive");
     ASSERT_EQ(run.status, 0) << run.output;
     const auto names = uploaded(run.output);
-    EXPECT_EQ(names, (std::vector<std::string>{"archindex.html", "arch012026.html",
-                                               "arch022026.html"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"archindex.html", "arch012026.html", "arch022026.html"}));
     expectArrived(names, py.writableFolder());
     EXPECT_TRUE(service.requests().empty()) << "an archive run registers nothing";
 }
@@ -204,8 +205,8 @@ TEST_F(PublishCommandTest, APathSpelledOtherwiseByTheServerIsFoundByTheWalk) {
     auto run = publish();
     server.join();
     ASSERT_EQ(run.status, 0) << run.output;
-    const std::vector<std::string> walk = {"CWD /www", "PWD", "CWD /",     "PWD",
-                                           "CWD /www", "PWD", "CWD /home/site/www", "PWD"};
+    const std::vector<std::string> walk = {
+        "CWD /www", "PWD", "CWD /", "PWD", "CWD /www", "PWD", "CWD /home/site/www", "PWD"};
     const auto& commands = server.commands();
     ASSERT_GT(commands.size(), 3 + walk.size());
     EXPECT_EQ(std::vector<std::string>(commands.begin() + 3, commands.begin() + 3 + walk.size()),
@@ -229,13 +230,18 @@ TEST_F(PublishCommandTest, EachFailureSaysWhyAndExitsWithOne) {
          "active online connection.  Please re-connect and try again."},
         {"incomplete", [&] { site("127.0.0.1", "", "pw", ""); }, "",
          "Your ftp settings are not complete.  I do not have enough details to upload."},
-        {"no template", [&] { pyftpd(""); db.execute("UPDATE VellumiteLog SET UseDesignerTemplate=0"); }, "",
-         "You must create a template before previewing or publishing."},
-        {"refused", [&] {
+        {"no template",
+         [&] {
+             pyftpd("");
+             db.execute("UPDATE VellumiteLog SET UseDesignerTemplate=0");
+         },
+         "", "You must create a template before previewing or publishing."},
+        {"refused",
+         [&] {
              db.execute("UPDATE VellumiteLog SET UseDesignerTemplate=1");
              site("127.0.0.1:" + std::to_string(testing_support::freeLoopbackPort()), "u", "p", "");
-         }, "",
-         "Error connecting.  Please check your settings or contact your service provider."},
+         },
+         "", "Error connecting.  Please check your settings or contact your service provider."},
         {"time-out", [&] { site("127.0.0.1:" + std::to_string(silent.port()), "u", "p", ""); },
          "--timeout 1",
          "Timed out.  Your FTP address may be incorrect.  Please check your settings."},
@@ -311,12 +317,13 @@ TEST_F(PublishCommandTest, VerboseShowsTheExchangeWithoutThePasswordAndADryRunCo
     EXPECT_EQ(run.output.find(FtpServer::kPassword), std::string::npos);
 
     site("127.0.0.1:" + std::to_string(testing_support::freeLoopbackPort()), "u", "p", "");
-    run = testing_support::runVellumite("--data-dir " + data() + " publish 'welcome TO vellumite' --dry-run");
+    run = testing_support::runVellumite("--data-dir " + data() +
+                                        " publish 'welcome TO vellumite' --dry-run");
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_NE(run.output.find("  index.html\n"), std::string::npos) << run.output;
-    EXPECT_NE(run.output.find(std::to_string(fs::file_size(output() / "index.html")) +
-                              "  index.html"),
-              std::string::npos);
+    EXPECT_NE(
+        run.output.find(std::to_string(fs::file_size(output() / "index.html")) + "  index.html"),
+        std::string::npos);
     EXPECT_NE(run.output.find(" bytes to send"), std::string::npos);
 }
 

@@ -1,7 +1,6 @@
 // SHA-256 of bytes and files against the published test vectors.
-#include "platform/sha256.h"
-
 #include "platform/files.h"
+#include "platform/sha256.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -55,7 +55,8 @@ public:
         db.execute("UPDATE VellumiteLog SET " + field + "=? WHERE LogID=1", {value});
     }
 
-    vellumite::SitePagesFactory pages(int items = 2, std::map<std::string, std::string> texts = {}) {
+    vellumite::SitePagesFactory pages(int items = 2,
+                                      std::map<std::string, std::string> texts = {}) {
         return [this, items, texts] {
             ++pagesMade;
             return std::make_unique<WrittenPages>(dir / "app/html/output", items, texts);
@@ -73,8 +74,9 @@ public:
     }
 
     // Starts the run and pumps until it ends (or `limit` passes).
-    const vellumite::PublishEnd& runToEnd(vellumite::PublishRun& run,
-                                          std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    const vellumite::PublishEnd&
+    runToEnd(vellumite::PublishRun& run,
+             std::chrono::milliseconds limit = std::chrono::seconds(20)) {
         bool ended = false;
         run.OnEnd = [&](const vellumite::PublishEnd&) { ended = true; };
         run.start();

@@ -1,9 +1,8 @@
 // The publish run: its checks, the upload of every file with progress, a refused upload, a dry
 // run, changed-only and cancel; against pyftpdlib and scripted servers on 127.0.0.1.
-#include "publish/publish_run.h"
-
 #include "core/panes.h"
 #include "platform/sha256.h"
+#include "publish/publish_run.h"
 #include "publish_fixture.h"
 #include "support/ftp_servers.h"
 #include "support/scripted_ftp_server.h"
@@ -29,8 +28,8 @@ TEST_F(PublishRunTest, ChecksEndTheRunBeforeAnythingIsGenerated) {
         bool showTemplates;
     };
     const Case cases[] = {
-        {"offline", [](auto&, auto& o) { o.settings.online = false; },
-         std::string(kOfflinePrompt), std::string(kOfflineTitle), false},
+        {"offline", [](auto&, auto& o) { o.settings.online = false; }, std::string(kOfflinePrompt),
+         std::string(kOfflineTitle), false},
         {"no password", [](auto& f, auto&) { f.setSite("ftppassword", ""); },
          kFtpSettingsIncomplete, "Vellumite", false},
         {"no server", [](auto& f, auto&) { f.setSite("ftplocation", platform::Value()); },
@@ -59,11 +58,12 @@ TEST_F(PublishRunTest, ChecksEndTheRunBeforeAnythingIsGenerated) {
 }
 
 TEST_F(PublishRunTest, AGeneratorErrorEndsTheRunWithItsText) {
-    PublishRun run(loop, db, 1,
-                   [] () -> std::unique_ptr<SitePages> {
-                       throw platform::MessageError(1, "The template has no post block.", "t");
-                   },
-                   options());
+    PublishRun run(
+        loop, db, 1,
+        []() -> std::unique_ptr<SitePages> {
+            throw platform::MessageError(1, "The template has no post block.", "t");
+        },
+        options());
     const PublishEnd& end = runToEnd(run);
     EXPECT_EQ(end.outcome, PublishOutcome::Failed);
     EXPECT_EQ(end.message, "The template has no post block.");
@@ -104,12 +104,15 @@ TEST_F(PublishRunTest, EveryFileArrivesInTheModeTheSiteChoseWithProgressForEachA
         EXPECT_NE(std::count(commands.begin(), commands.end(), passive ? "PASV" : "PORT"), 0);
         EXPECT_EQ(std::count(commands.begin(), commands.end(), passive ? "PORT" : "PASV"), 0);
         EXPECT_EQ(commands.back(), "QUIT");
-        const std::vector<std::string> expected = {
-            "Generating files",           "Generating content pages",
-            "Generating category pages",  "FTP Status : Connecting",
-            "FTP Status : Uploading file 1 of 4", "FTP Status : Uploading file 2 of 4",
-            "FTP Status : Uploading file 3 of 4", "FTP Status : Uploading file 4 of 4",
-            "FTP Status : Closing the session"};
+        const std::vector<std::string> expected = {"Generating files",
+                                                   "Generating content pages",
+                                                   "Generating category pages",
+                                                   "FTP Status : Connecting",
+                                                   "FTP Status : Uploading file 1 of 4",
+                                                   "FTP Status : Uploading file 2 of 4",
+                                                   "FTP Status : Uploading file 3 of 4",
+                                                   "FTP Status : Uploading file 4 of 4",
+                                                   "FTP Status : Closing the session"};
         EXPECT_EQ(statuses, expected);
         EXPECT_EQ(run.view().fileText, "Progress for File 4 : 0 bytes of 0 bytes.");
         EXPECT_EQ(run.view().totalText, "Total Progress : 79003 bytes of 79003 bytes.");

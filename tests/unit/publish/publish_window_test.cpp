@@ -1,7 +1,6 @@
 // The publish window through FakeHost: what it shows, its messages, cancel, and the panes.
-#include "publish/publish_window.h"
-
 #include "core/panes.h"
+#include "publish/publish_window.h"
 #include "publish_fixture.h"
 #include "support/app_fixture.h"
 #include "support/ftp_servers.h"
@@ -30,8 +29,8 @@ protected:
         f.db.execute("UPDATE VellumiteLog SET ftplocation=?", {server});
         PublishWindowLinks links;
         links.pages = [this] {
-            return std::make_unique<publish_tests::WrittenPages>(f.dir / "html/output", 1,
-                                                                 std::map<std::string, std::string>{});
+            return std::make_unique<publish_tests::WrittenPages>(
+                f.dir / "html/output", 1, std::map<std::string, std::string>{});
         };
         links.showTemplates = [this] { ++templateScreens; };
         startPublishWindow(f.app, PublishKind::Posts, links);

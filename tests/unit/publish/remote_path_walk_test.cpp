@@ -1,6 +1,5 @@
 // The remote path walk against scripted servers: which folders are tried, and when it arrives.
 #include "publish/remote_path_walk.h"
-
 #include "support/scripted_ftp_client.h"
 
 #include <gtest/gtest.h>
@@ -70,18 +69,18 @@ TEST_F(RemotePathWalkTest, AnotherSpellingWalksFromTheRootThenFromTheLoginFolder
                                    "257 \"/WWW\"", "250 OK", "257 \"/home/site/www\""});
     EXPECT_EQ(walk(server, "/www"), Outcome::Arrived);
     EXPECT_EQ(commandsOf(server), after({"CWD /www", "PWD", "CWD /", "PWD", "CWD /www", "PWD",
-                                        "CWD /home/site/www", "PWD"}));
+                                         "CWD /home/site/www", "PWD"}));
     EXPECT_EQ(words, (std::vector<std::string>{"goftppath", "gorootpath", "goftppathfromroot",
                                                "godefaultwithuserpath"}));
 }
 
 TEST_F(RemotePathWalkTest, RefusedChangesStillAskWhereTheClientIsAndEndLost) {
-    auto server = serverAnswering({"550 No such folder", "257 \"/home/site\"", "250 OK",
-                                   "257 \"/\"", "550 No", "257 \"/\"", "550 No",
-                                   "257 \"/home/site\""});
+    auto server =
+        serverAnswering({"550 No such folder", "257 \"/home/site\"", "250 OK", "257 \"/\"",
+                         "550 No", "257 \"/\"", "550 No", "257 \"/home/site\""});
     EXPECT_EQ(walk(server, "/www"), Outcome::Lost);
     EXPECT_EQ(commandsOf(server), after({"CWD /www", "PWD", "CWD /", "PWD", "CWD /www", "PWD",
-                                        "CWD /home/site/www", "PWD"}));
+                                         "CWD /home/site/www", "PWD"}));
 }
 
 TEST_F(RemotePathWalkTest, NoPathAndTheDialogsRulesArriveWithoutOrWithFewerSteps) {

@@ -1,7 +1,6 @@
 // The upload manifest: kept per site, server, user and folder, surviving a run cut short.
-#include "publish/upload_manifest.h"
-
 #include "platform/files.h"
+#include "publish/upload_manifest.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -18,13 +17,12 @@ TEST(UploadManifest, OneFilePerSiteServerUserAndFolder) {
     const fs::path app = "/app";
     const fs::path base = UploadManifest::fileFor(app, 1, "h:21", "ann", "/www");
     EXPECT_EQ(base.parent_path(), app / "publish");
-    for (const fs::path& other :
-         {UploadManifest::fileFor(app, 2, "h:21", "ann", "/www"),
-          UploadManifest::fileFor(app, 1, "h:2121", "ann", "/www"),
-          UploadManifest::fileFor(app, 1, "h:21", "bo", "/www"),
-          UploadManifest::fileFor(app, 1, "h:21", "ann", "/www/blog"),
-          // The parts cannot run into each other.
-          UploadManifest::fileFor(app, 1, "h:21\nann", "", "/www")})
+    for (const fs::path& other : {UploadManifest::fileFor(app, 2, "h:21", "ann", "/www"),
+                                  UploadManifest::fileFor(app, 1, "h:2121", "ann", "/www"),
+                                  UploadManifest::fileFor(app, 1, "h:21", "bo", "/www"),
+                                  UploadManifest::fileFor(app, 1, "h:21", "ann", "/www/blog"),
+                                  // The parts cannot run into each other.
+                                  UploadManifest::fileFor(app, 1, "h:21\nann", "", "/www")})
         EXPECT_NE(other, base) << other;
     EXPECT_EQ(UploadManifest::fileFor(app, 1, "h:21", "ann", "/www"), base);
 }

@@ -1,8 +1,7 @@
 // The registration's request and answer, the highlights export and its post, on a real SQLite file.
-#include "publish/web_service.h"
-
 #include "platform/files.h"
 #include "platform/http_client.h"
+#include "publish/web_service.h"
 #include "support/site_database.h"
 #include "support/temp_dir.h"
 
