@@ -1,90 +1,28 @@
 // `vellumite publish` of a 1,000-post site to pyftpdlib on loopback, against lftp and curl
 // uploading the same generated folder, side by side in one run; then how many files
 // `--changed-only` sends after one post is edited.
+#include "../support/uploads.h"
 #include "platform/database.h"
 
-#include <algorithm>
-#include <chrono>
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <spawn.h>
 #include <stdexcept>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
+using bench::median;
+using bench::timed;
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 constexpr int kPosts = 1000;
 constexpr int kPerPage = 5;
 constexpr int kCategories = 20;
-const char* kUser = "bench";
-const char* kPassword = "bench";
-
-// Starts a program with its output to `out`, in `folder` when one is given.
-pid_t spawn(const std::vector<std::string>& argv, const fs::path& out,
-            const fs::path& folder = {}) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    if (!folder.empty())
-        posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-    std::vector<char*> args;
-    for (const auto& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    pid_t pid = -1;
-    const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
-        throw std::runtime_error("cannot start " + argv[0]);
-    return pid;
-}
-
-// Runs a program to its end and returns its seconds; throws when it fails.
-double timed(const std::vector<std::string>& argv, const fs::path& out = "/dev/null",
-             const fs::path& folder = {}) {
-    const auto start = Clock::now();
-    int status = 0;
-    ::waitpid(spawn(argv, out, folder), &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw std::runtime_error(argv[0] + " failed (see " + out.string() + ")");
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-struct FtpServer {
-    pid_t pid = -1;
-    int port = 0;
-    FtpServer(const fs::path& root, const fs::path& work) {
-        const fs::path script = fs::path(VELLUMITE_SOURCE_SHARE).parent_path() / "tests" /
-                                "support" / "pyftpd_server.py";
-        pid = spawn(
-            {"/usr/bin/python3", "-W", "ignore", script.string(), root.string(), kUser, kPassword},
-            work / "port.txt");
-        for (int i = 0; i < 200 && port == 0; ++i) {
-            ::usleep(50'000);
-            std::ifstream(work / "port.txt") >> port;
-        }
-        if (port == 0)
-            throw std::runtime_error("pyftpdlib did not start");
-    }
-    ~FtpServer() {
-        ::kill(pid, SIGTERM);
-        ::waitpid(pid, nullptr, 0);
-    }
-};
+const char* const kUser = bench::kUser;
+const char* const kPassword = bench::kPassword;
 
 // The sample app folder's site, refilled with 1,000 posts of about 1.5 KB over 20 categories.
 void makeSite(const fs::path& app, int port) {
@@ -144,32 +82,6 @@ std::vector<std::string> publish(const fs::path& app, const std::vector<std::str
     return argv;
 }
 
-double lftpMirror(int port, const fs::path& dir, const std::string& folder) {
-    return timed({"lftp", "-u", std::string(kUser) + "," + kPassword, "-p", std::to_string(port),
-                  "-e",
-                  "set ftp:passive-mode on; set net:max-retries 1; mirror -R --no-perms "
-                  "--parallel=1 " +
-                      dir.string() + " /" + folder + "; quit",
-                  "127.0.0.1"});
-}
-
-double curlUpload(int port, const fs::path& dir, const std::vector<std::string>& files,
-                  const std::string& folder) {
-    std::string list = "{";
-    for (std::size_t i = 0; i < files.size(); ++i)
-        list += (i ? "," : "") + files[i];
-    list += "}";
-    return timed({"curl", "-s", "--ftp-create-dirs", "--ftp-pasv", "-T", list,
-                  "ftp://" + std::string(kUser) + ":" + kPassword +
-                      "@127.0.0.1:" + std::to_string(port) + "/" + folder + "/"},
-                 "/dev/null", dir);
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 void checkArrived(const fs::path& output, const fs::path& remote,
                   const std::vector<std::string>& files) {
     for (const std::string& name : files)
@@ -195,7 +107,7 @@ int main(int argc, char** argv) {
     try {
         const fs::path root = work / "root", app = work / "app", output = app / "html/output";
         fs::create_directories(root);
-        FtpServer server(root, work);
+        bench::PyFtpd server(root, work);
         makeSite(app, server.port);
         const double generate = timed(publish(app, {"--dry-run"}), work / "dry.txt");
         const std::vector<std::string> files = generatedFiles(output);
@@ -207,8 +119,8 @@ int main(int argc, char** argv) {
                 fs::create_directories(root / (folder + n));
             setFolder(app, "/v" + n);
             v.push_back(timed(publish(app), work / "v.txt"));
-            l.push_back(lftpMirror(server.port, output, "l" + n));
-            c.push_back(curlUpload(server.port, output, files, "c" + n));
+            l.push_back(bench::lftpMirror(server.port, output, "l" + n));
+            c.push_back(bench::curlUpload(server.port, files, "c" + n, output));
             for (const char* folder : {"v", "l", "c"})
                 checkArrived(output, root / (folder + n), files);
         }

@@ -52,14 +52,23 @@ TEST(UploadManifest, EachConfirmedUploadIsKeptAtOnceAndForgottenBeforeItIsResent
 
 TEST(UploadManifest, LinesThatCannotBeReadOnlyMeanTheirFilesAreSentAgain) {
     testing_support::TempDir dir;
-    const std::string good = std::string(64, 'c') + " 5 good.html\n";
+    const std::string digest(64, 'c');
     platform::files::writeFileAtomic(
-        dir / "m.txt", "# header\n" + good + "zz 5 bad-digest.html\n" + std::string(64, 'c') +
-                           " five bad-size.html\n" + std::string(64, 'c') + " 5\n");
+        dir / "m.txt", "# header\n" + digest + " 5 good.html\n" + digest + " 5 gone.html\n" +
+                           "- gone.html\n" + "zz 5 bad-digest.html\n" + digest +
+                           " five bad-size.html\n" + digest + " 5\n" +
+                           // The last line lost its end: it was being written when the program
+                           // stopped.
+                           digest + " 5 cut.html");
     UploadManifest manifest(dir / "m.txt", "site 1");
     EXPECT_EQ(manifest.size(), 1u);
-    EXPECT_TRUE(manifest.unchanged("good.html", {5, std::string(64, 'c')}));
-    EXPECT_FALSE(manifest.unchanged("bad-size.html", {5, std::string(64, 'c')}));
+    EXPECT_TRUE(manifest.unchanged("good.html", {5, digest}));
+    EXPECT_FALSE(manifest.unchanged("gone.html", {5, digest}));
+    EXPECT_FALSE(manifest.unchanged("cut.html", {5, digest}));
+    // Opening wrote it anew, compact.
+    EXPECT_EQ(platform::files::readFile(dir / "m.txt"),
+              "# Vellumite upload manifest: SHA-256, size, name\n# site 1\n" + digest +
+                  " 5 good.html\n");
 }
 
 } // namespace
