@@ -307,7 +307,7 @@ TEST_F(PublishCommandTest, ChangedOnlySendsWhatAnEditChangedAndTheRestOfARunCutS
     EXPECT_EQ(uploaded(publish().output).size(), all.size());
 }
 
-TEST_F(PublishCommandTest, VerboseShowsTheExchangeWithoutThePasswordAndADryRunConnectsNowhere) {
+TEST_F(PublishCommandTest, VerboseShowsTheExchangeATerminalAProgressLineADryRunConnectsNowhere) {
     pyftpd("");
     auto run = publish("-v");
     ASSERT_EQ(run.status, 0) << run.output;
@@ -315,6 +315,19 @@ TEST_F(PublishCommandTest, VerboseShowsTheExchangeWithoutThePasswordAndADryRunCo
     EXPECT_NE(run.output.find("> STOR index.html"), std::string::npos);
     EXPECT_NE(run.output.find("FTP Status : Uploading file 1 of "), std::string::npos);
     EXPECT_EQ(run.output.find(FtpServer::kPassword), std::string::npos);
+
+    // On a terminal (script gives the run one): one progress line rewritten in place.
+    fs::create_directories(py.writableFolder() / "tty");
+    pyftpd("/tty");
+    const std::string command = std::string(VELLUMITE_BINARY) + " --data-dir " + data() +
+                                " publish 1 --online --service-url " + service.url();
+    run = testing_support::runCommand("script -qec " + testing_support::shellQuoted(command) +
+                                      " /dev/null");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("\r\033[Kfile 1 of "), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("  index.html  "), std::string::npos);
+    EXPECT_TRUE(uploaded(run.output).empty()) << "no line per file on a terminal";
+    expectArrived({"index.html", "item1.html", "item2.html"}, py.writableFolder() / "tty");
 
     site("127.0.0.1:" + std::to_string(testing_support::freeLoopbackPort()), "u", "p", "");
     run = testing_support::runVellumite("--data-dir " + data() +
