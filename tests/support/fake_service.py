@@ -5,11 +5,9 @@ Started by tests on 127.0.0.1 with a free port; prints "PORT <n>" once it listen
 GET /__requests answers the recorded requests as JSON (method, path, headers, body in hex).
 Options: --version-body TEXT, --recent-body TEXT, --delay-ms N (delay before each answer),
 --offered NAMES and --broken NAMES (comma-separated templates offered under /templates/; the
-broken ones are listed but answer 500), --first-id N (the identifier the first registration of a
-site without one is given; later ones count up from it).
-/record_upload.php answers as the service does: a new identifier for a site without one, and
-"Publish recorded" for a site that has one, both with white space around them. POST bodies (the
-highlights upload) are recorded.
+broken ones are listed but answer 500), --first-id N (the first new site identifier).
+/record_upload.php answers as the service does, with white space around: a new identifier for a
+site without one, else "Publish recorded".
 """
 import argparse
 import json
@@ -105,8 +103,6 @@ def main():
                         new_id = next_id[0]
                         next_id[0] += 1
                     self.answer(200, " \t%d\r\n\t" % new_id, "text/plain")
-            elif path == "/siteSetup.php":
-                self.answer(200, "<html><title>Directory entry</title><body><h1>Your directory entry</h1></body></html>")
             elif path.startswith("/templates/"):
                 self.templates_route(unquote(path[len("/templates/"):]))
             elif path.startswith("/help/") or path.startswith("/forum/"):

@@ -9,8 +9,6 @@
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
-#include <map>
-#include <set>
 
 namespace {
 
@@ -18,27 +16,22 @@ namespace fs = std::filesystem;
 using platform::files::readFile;
 using testing_support::FtpServer;
 using testing_support::ScriptedFtpServer;
-using Names = std::set<std::string>;
+using Names = std::vector<std::string>;
 
-// An app folder whose sample site holds 40 posts over four months and two categories (20 on
-// the main and item pages, 20 in the archive), with some highlights, and the given FTP settings.
+// The sample site of a fresh app folder with 40 posts over four months and two categories (20
+// on the item pages, 20 in the archive), some of them highlights.
 class PublishCommandTest : public ::testing::Test {
 protected:
     PublishCommandTest() {
-        auto made = testing_support::runVellumite("--data-dir " + data() + " sites");
-        EXPECT_EQ(made.status, 0) << made.output;
+        EXPECT_EQ(testing_support::runVellumite("--data-dir " + data() + " sites").status, 0);
         db = platform::Database::open((dir / "app/vellumite.db").string());
         db.execute("DELETE FROM VellumitePosts");
-        for (int i = 0; i < 40; ++i) {
-            char date[16];
-            std::snprintf(date, sizeof date, "2026-%02d-%02d", 1 + i / 10, 1 + (i % 10) * 2);
-            db.execute("INSERT INTO VellumitePosts (LogID, posttitle, postbyline, posttext, "
-                       "postdate, posttime, PublishPage, boolDisplayInViewRecent, categoryID) "
-                       "VALUES (1, ?, 'Ann', ?, ?, '10:00:00', 1, ?, ?)",
-                       {"Post " + std::to_string(i) + " & more",
-                        "Body of post " + std::to_string(i), std::string(date), i % 5 == 0,
-                        1 + i % 2});
-        }
+        for (int i = 0; i < 40; ++i)
+            db.execute("INSERT INTO VellumitePosts (LogID, posttitle, posttext, postdate, "
+                       "posttime, PublishPage, boolDisplayInViewRecent, categoryID) VALUES (1, ?, "
+                       "?, printf('2026-%02d-%02d', ?, ?), '10:00:00', 1, ?, ?)",
+                       {"Post " + std::to_string(i) + " & more", "Body " + std::to_string(i),
+                        1 + i / 10, 1 + (i % 10) * 2, i % 5 == 0, 1 + i % 2});
         db.execute("UPDATE VellumiteLog SET advertiseHighlights=-1, LogServerID=NULL, "
                    "pageurl='http://www.example.org', displayTitle='My Log & Co'");
     }
@@ -46,38 +39,34 @@ protected:
     std::string data() const { return testing_support::shellQuoted((dir / "app").string()); }
     fs::path output() const { return dir / "app/html/output"; }
 
-    void site(const std::string& location, const std::string& user, const std::string& password,
-              const std::string& path, bool passive = true) {
+    void site(const std::string& location, const std::string& user, const std::string& path,
+              bool passive = true) {
         db.execute("UPDATE VellumiteLog SET ftplocation=?, ftpusername=?, ftppassword=?, "
                    "ftppath=?, ftppassive=?",
-                   {location, user, password, path, passive});
+                   {location, user, "s3cret", path, passive});
     }
     void pyftpd(const std::string& path) {
-        site("127.0.0.1:" + std::to_string(py.port()), FtpServer::kUser, FtpServer::kPassword,
-             path);
+        fs::create_directories(py.writableFolder() / path.substr(std::min<size_t>(1, path.size())));
+        site("127.0.0.1:" + std::to_string(py.port()), FtpServer::kUser, path);
     }
 
-    // Online, unless the options say otherwise.
     testing_support::ProgramRun publish(const std::string& options = "") {
-        const bool offline = options.find("--offline") != std::string::npos;
-        return testing_support::runVellumite("--data-dir " + data() + " publish 1 " +
-                                             (offline ? "" : "--online ") + "--service-url " +
+        return testing_support::runVellumite("--data-dir " + data() + " publish 1 --service-url " +
                                              service.url() + " " + options);
     }
 
-    // The files a run printed as uploaded, in order.
-    static std::vector<std::string> uploaded(const std::string& output) {
-        std::vector<std::string> names;
+    // The files a run printed as uploaded ("uploaded 3/7 item2.html (..."), in order.
+    static Names uploaded(const std::string& output) {
+        Names names;
         for (const std::string& line : platform::files::splitLines(output))
-            if (line.starts_with("uploaded ")) {
-                const std::string rest = line.substr(line.find(' ', 9) + 1);
-                names.push_back(rest.substr(0, rest.find(" (")));
-            }
+            if (line.starts_with("uploaded "))
+                names.push_back(
+                    line.substr(line.find(' ', 9) + 1, line.find(" (") - line.find(' ', 9) - 1));
         return names;
     }
 
-    // Every page the run generated is on the server with exactly its bytes.
-    void expectArrived(const std::vector<std::string>& names, const fs::path& remote) {
+    // Every page named is on the server with exactly its bytes.
+    void expectArrived(const Names& names, const fs::path& remote) {
         ASSERT_FALSE(names.empty());
         for (const std::string& name : names)
             EXPECT_TRUE(fs::exists(remote / name) &&
@@ -91,102 +80,109 @@ protected:
     FtpServer py{FtpServer::Kind::PyFtpdLib, serverDir.path()};
 };
 
-TEST_F(PublishCommandTest, EveryPageArrivesWithAnEmptyAndAConfiguredPathAndTheSiteIsRegistered) {
+TEST_F(PublishCommandTest, EveryPageArrivesTheSiteIsRegisteredAndAnEditSendsOnlyWhatChanged) {
     pyftpd("");
-    auto run = publish();
+    auto run = publish("--dry-run"); // lists and connects to nothing: the server has no file
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("7 files, "), std::string::npos) << run.output;
+    EXPECT_TRUE(fs::is_empty(py.writableFolder()));
+    run = publish("--online -v");
     ASSERT_EQ(run.status, 0) << run.output;
-    const auto names = uploaded(run.output);
-    // index, two item pages, the pages of two categories; nothing else of the output folder.
-    EXPECT_EQ(Names(names.begin(), names.end()).size(), names.size());
-    Names expected;
-    for (const auto& entry : fs::directory_iterator(output()))
-        if (entry.path().filename() != "highlights.xml")
-            expected.insert(entry.path().filename().string());
-    EXPECT_EQ(Names(names.begin(), names.end()), expected);
-    EXPECT_EQ(names.front(), "index.html");
-    expectArrived(names, py.writableFolder());
-    EXPECT_NE(run.output.find(std::to_string(names.size()) + " files, "), std::string::npos);
-
-    // The service gave the site an identifier (its answer wrapped in white space).
-    auto requests = service.requests();
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0]["path"], "/record_upload.php?url=http://www.example.org"
-                                   "&logname=My%20Log%20%26%20Co");
+    EXPECT_NE(run.output.find("> PASS ****\n"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("s3cret"), std::string::npos);
+    const Names all = uploaded(run.output); // index, 2 item pages, 2 + 2 category pages
+    EXPECT_EQ(all.size(), 7u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(output()), {}), 7) << "every page generated";
+    expectArrived(all, py.writableFolder());
+    // The service gave the site an identifier, its answer wrapped in white space.
+    EXPECT_EQ(service.requests()[0]["path"],
+              "/record_upload.php?url=http://www.example.org&logname=My%20Log%20%26%20Co");
     EXPECT_EQ(db.scalar("SELECT LogServerID FROM VellumiteLog"), platform::Value(42));
 
-    // Into a folder of the server; now the site names its identifier and posts its highlights.
-    fs::create_directories(py.writableFolder() / "site/blog");
+    // Into a folder; the site now names its identifier and posts its highlights.
     pyftpd("/site/blog");
-    run = publish();
-    ASSERT_EQ(run.status, 0) << run.output;
-    expectArrived(uploaded(run.output), py.writableFolder() / "site/blog");
-    requests = service.requests();
+    ASSERT_EQ(publish("--online").status, 0);
+    expectArrived(all, py.writableFolder() / "site/blog");
+    const auto requests = service.requests();
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_EQ(requests[1]["path"], "/record_upload.php?url=http://www.example.org&ID=42"
                                    "&logname=My%20Log%20%26%20Co");
     EXPECT_EQ(requests[2]["path"], "/highlight_xml_to_db.php");
-    std::string body;
-    const std::string hex = requests[2]["bodyHex"];
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-        body += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-    EXPECT_NE(body.find("filename=\"" + (output() / "highlights.xml").string() + "\""),
-              std::string::npos);
-    EXPECT_NE(body.find(readFile(output() / "highlights.xml")), std::string::npos);
-    EXPECT_NE(body.find("<Title>Post 30 & more</Title>"), std::string::npos);
-    EXPECT_EQ(db.scalar("SELECT LogServerID FROM VellumiteLog"), platform::Value(42))
-        << "\"Publish recorded\" changes nothing";
-}
+    EXPECT_EQ(db.scalar("SELECT LogServerID FROM VellumiteLog"), platform::Value(42));
 
-TEST_F(PublishCommandTest, TheArchiveRunSendsTheIndexAndTheMonthPages) {
-    pyftpd("");
-    db.execute("UPDATE VellumiteLog SET LogServerID=5");
-    auto run = publish("--archive");
+    // One post edited: a changed-only run sends the pages whose bytes changed, no other.
+    std::map<std::string, std::string> before;
+    for (const std::string& name : all)
+        before[name] = readFile(output() / name);
+    db.execute("UPDATE VellumitePosts SET posttext='Edited' WHERE posttitle='Post 33 & more'");
+    run = publish("--online --changed-only");
     ASSERT_EQ(run.status, 0) << run.output;
-    const auto names = uploaded(run.output);
-    EXPECT_EQ(names,
-              (std::vector<std::string>{"archindex.html", "arch012026.html", "arch022026.html"}));
-    expectArrived(names, py.writableFolder());
-    EXPECT_TRUE(service.requests().empty()) << "an archive run registers nothing";
+    Names changed;
+    for (const std::string& name : all)
+        if (readFile(output() / name) != before[name])
+            changed.push_back(name);
+    EXPECT_EQ(uploaded(run.output), changed);
+    EXPECT_EQ(changed.size(), 3u); // the main page, its item page and its category page
+
+    // The archive: its index and the two months of the 20 oldest posts.
+    run = publish("--online --archive");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(uploaded(run.output),
+              (Names{"archindex.html", "arch012026.html", "arch022026.html"}));
+    expectArrived(uploaded(run.output), py.writableFolder() / "site/blog");
 }
 
-TEST_F(PublishCommandTest, VsftpdTakesTheSiteAndARefusedUploadStopsTheRunNamingTheFile) {
+TEST_F(PublishCommandTest, AChangedOnlyRunCutShortByARefusalSendsTheRestNextTime) {
+    pyftpd("/mirror");
+    platform::files::writeFileAtomic(serverDir / "refuse-uploads.txt", "item2.html\n");
+    auto run = publish("--online --changed-only");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("vellumite: item2.html was not uploaded: the server said \"550 "),
+              std::string::npos)
+        << run.output;
+    EXPECT_EQ(uploaded(run.output), (Names{"index.html", "item1.html"}));
+    fs::remove(serverDir / "refuse-uploads.txt");
+    // The rest, on a terminal (script gives the run one): one progress line rewritten in place.
+    run = testing_support::runCommand(
+        "script -qec " +
+        testing_support::shellQuoted(std::string(VELLUMITE_BINARY) + " --data-dir " + data() +
+                                     " publish 1 --online --changed-only --service-url " +
+                                     service.url()) +
+        " /dev/null");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("\r\033[Kfile 1 of 5  item2.html  "), std::string::npos);
+    EXPECT_NE(run.output.find("(2 unchanged since the last upload)"), std::string::npos);
+    EXPECT_TRUE(uploaded(run.output).empty()) << "no line per file on a terminal";
+    EXPECT_EQ(uploaded(publish("--online").output).size(), 7u) << "without it, everything";
+}
+
+TEST_F(PublishCommandTest, VsftpdTakesTheSiteAndARefusedUploadEndsTheRun) {
     testing_support::TempDir vsDir;
     FtpServer vs(FtpServer::Kind::Vsftpd, vsDir.path());
-    for (const bool passive : {true, false}) {
-        SCOPED_TRACE(passive ? "passive" : "active");
-        site("127.0.0.1:" + std::to_string(vs.port()), "anonymous", "guest@example.org", "/pub",
-             passive);
-        auto run = publish();
-        ASSERT_EQ(run.status, 0) << run.output;
-        expectArrived(uploaded(run.output), vs.writableFolder());
-    }
-    // A folder the anonymous user may not write to: the first upload is refused.
-    fs::create_directories(vs.writableFolder() / "readonly");
-    site("127.0.0.1:" + std::to_string(vs.port()), "anonymous", "guest@example.org",
-         "/pub/readonly");
-    auto run = publish();
-    EXPECT_EQ(run.status, 1) << run.output;
+    const std::string server = "127.0.0.1:" + std::to_string(vs.port());
+    site(server, "anonymous", "/pub");
+    auto run = publish("--online");
+    ASSERT_EQ(run.status, 0) << run.output;
+    expectArrived(uploaded(run.output), vs.writableFolder());
+    fs::create_directories(vs.writableFolder() / "readonly"); // not the anonymous user's
+    site(server, "anonymous", "/pub/readonly");
+    run = publish("--online");
+    EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.output.find("vellumite: index.html was not uploaded: the server said \"553 "),
               std::string::npos)
         << run.output;
-    EXPECT_TRUE(uploaded(run.output).empty());
-    EXPECT_EQ(run.output.find("Published"), std::string::npos);
 }
 
 TEST_F(PublishCommandTest, APathSpelledOtherwiseByTheServerIsFoundByTheWalk) {
-    db.execute("DELETE FROM VellumitePosts WHERE postID > (SELECT min(postID) + 2 FROM "
-               "VellumitePosts)");
+    db.execute("DELETE FROM VellumitePosts WHERE postID > (SELECT min(postID) FROM "
+               "VellumitePosts)"); // index, item1, cat1-1, cat2-1
     std::map<std::string, std::string> received;
-    int files = 0;
     ScriptedFtpServer server([&](ScriptedFtpServer::Session& s) {
-        s.reply("220 Scripted server ready");
-        s.answer("331 Password required");
-        s.answer("230 Logged in");
-        s.answer("257 \"/home/site\"");
+        testing_support::scriptedLogin(s);
         for (const char* reply : {"250 OK", "257 \"/WWW\"", "250 OK", "257 \"/\"", "250 OK",
                                   "257 \"/WWW\"", "250 OK", "257 \"/home/site/www\""})
             s.answer(reply);
-        for (int i = 0; i < files; ++i) {
+        for (int i = 0; i < 4; ++i) {
             s.openPassive();
             const std::string stor = s.command();
             s.reply("150 Go ahead");
@@ -195,149 +191,42 @@ TEST_F(PublishCommandTest, APathSpelledOtherwiseByTheServerIsFoundByTheWalk) {
         }
         s.answer("221 Goodbye");
     });
-    site("127.0.0.1:" + std::to_string(server.port()), "site", "pw", "/www");
-    // The files the run will send, counted by a dry run first.
-    auto dry = publish("--dry-run");
-    ASSERT_EQ(dry.status, 0) << dry.output;
-    for (const std::string& line : platform::files::splitLines(dry.output))
-        files += line.find("  ") != std::string::npos && line.ends_with(".html");
-    ASSERT_GT(files, 2);
-    auto run = publish();
+    site("127.0.0.1:" + std::to_string(server.port()), "site", "/www");
+    auto run = publish("--online");
     server.join();
     ASSERT_EQ(run.status, 0) << run.output;
-    const std::vector<std::string> walk = {
-        "CWD /www", "PWD", "CWD /", "PWD", "CWD /www", "PWD", "CWD /home/site/www", "PWD"};
-    const auto& commands = server.commands();
-    ASSERT_GT(commands.size(), 3 + walk.size());
-    EXPECT_EQ(std::vector<std::string>(commands.begin() + 3, commands.begin() + 3 + walk.size()),
-              walk);
-    ASSERT_EQ(received.size(), static_cast<std::size_t>(files));
+    const Names& commands = server.commands();
+    EXPECT_EQ(
+        Names(commands.begin() + 3, commands.begin() + 11),
+        (Names{"CWD /www", "PWD", "CWD /", "PWD", "CWD /www", "PWD", "CWD /home/site/www", "PWD"}));
+    ASSERT_EQ(received.size(), 4u);
     for (const auto& [name, bytes] : received)
         EXPECT_TRUE(bytes == readFile(output() / name)) << name;
 }
 
 TEST_F(PublishCommandTest, EachFailureSaysWhyAndExitsWithOne) {
     ScriptedFtpServer silent([](ScriptedFtpServer::Session& s) { s.pause(10000); });
-    struct Case {
-        const char* name;
-        std::function<void()> set;
-        std::string options;
-        std::string message;
-    };
-    const Case cases[] = {
-        {"offline", [&] { pyftpd(""); }, "--offline",
-         "Your computer does not appear to be online.  This function is only available with an "
-         "active online connection.  Please re-connect and try again."},
-        {"incomplete", [&] { site("127.0.0.1", "", "pw", ""); }, "",
-         "Your ftp settings are not complete.  I do not have enough details to upload."},
-        {"no template",
-         [&] {
-             pyftpd("");
-             db.execute("UPDATE VellumiteLog SET UseDesignerTemplate=0");
-         },
-         "", "You must create a template before previewing or publishing."},
-        {"refused",
-         [&] {
-             db.execute("UPDATE VellumiteLog SET UseDesignerTemplate=1");
-             site("127.0.0.1:" + std::to_string(testing_support::freeLoopbackPort()), "u", "p", "");
-         },
-         "", "Error connecting.  Please check your settings or contact your service provider."},
-        {"time-out", [&] { site("127.0.0.1:" + std::to_string(silent.port()), "u", "p", ""); },
-         "--timeout 1",
+    const std::string nobody = "127.0.0.1:" + std::to_string(testing_support::freeLoopbackPort());
+    const std::string ours = "127.0.0.1:" + std::to_string(py.port());
+    const std::string quiet = "127.0.0.1:" + std::to_string(silent.port());
+    const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
+        {ours, "", "--offline", "Your computer does not appear to be online."},
+        {"", "", "--online", "Your ftp settings are not complete."},
+        {nobody, "", "--online",
+         "Error connecting.  Please check your settings or contact your service provider."},
+        {quiet, "", "--online --timeout 1",
          "Timed out.  Your FTP address may be incorrect.  Please check your settings."},
-        {"path", [&] { pyftpd("/nowhere"); }, "",
-         "Vellumite had problems finding your ftp path, multiple attempts were made to resolve "
-         "the path.  Check the help for hints on ways to fix this."},
+        {"127.0.0.1:99999", "", "--online",
+         "The FTP server setting cannot be used: the port in \"127.0.0.1:99999\" must be a "
+         "number from 1 to 65535."},
+        {ours, "/nowhere", "--online", "Vellumite had problems finding your ftp path"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        c.set();
-        auto run = publish(c.options);
+    for (const auto& [location, path, options, message] : cases) {
+        site(location, FtpServer::kUser, path);
+        auto run = publish(options);
         EXPECT_EQ(run.status, 1) << run.output;
-        EXPECT_NE(run.output.find("vellumite: " + c.message), std::string::npos) << run.output;
-        EXPECT_TRUE(uploaded(run.output).empty());
+        EXPECT_NE(run.output.find("vellumite: " + message), std::string::npos) << run.output;
     }
-}
-
-TEST_F(PublishCommandTest, ChangedOnlySendsWhatAnEditChangedAndTheRestOfARunCutShort) {
-    pyftpd("");
-    ASSERT_EQ(publish().status, 0);
-    std::map<std::string, std::string> before; // every page, as the first run sent it
-    for (const auto& entry : fs::directory_iterator(output()))
-        if (entry.path().filename() != "highlights.xml")
-            before[entry.path().filename().string()] = readFile(entry.path());
-
-    db.execute("UPDATE VellumitePosts SET posttext='Edited body' WHERE posttitle='Post 33 & more'");
-    auto run = publish("--changed-only");
-    ASSERT_EQ(run.status, 0) << run.output;
-    const auto sent = uploaded(run.output);
-    Names changed;
-    for (const auto& [name, text] : before)
-        if (readFile(output() / name) != text)
-            changed.insert(name);
-    EXPECT_FALSE(changed.empty());
-    EXPECT_LT(changed.size(), before.size());
-    EXPECT_EQ(Names(sent.begin(), sent.end()), changed);
-    expectArrived(sent, py.writableFolder());
-    EXPECT_NE(run.output.find("unchanged since the last upload"), std::string::npos);
-
-    // A new folder: the first changed-only run is cut short by a refused upload; the next one
-    // sends the rest, and only the rest.
-    fs::create_directories(py.writableFolder() / "mirror");
-    pyftpd("/mirror");
-    platform::files::writeFileAtomic(serverDir / "refuse-uploads.txt", "item2.html\n");
-    run = publish("--changed-only");
-    EXPECT_EQ(run.status, 1) << run.output;
-    EXPECT_NE(run.output.find("item2.html was not uploaded: the server said \"550 "),
-              std::string::npos)
-        << run.output;
-    const auto first = uploaded(run.output);
-    EXPECT_EQ(first, (std::vector<std::string>{"index.html", "item1.html"}));
-    fs::remove(serverDir / "refuse-uploads.txt");
-    run = publish("--changed-only");
-    ASSERT_EQ(run.status, 0) << run.output;
-    const auto rest = uploaded(run.output);
-    EXPECT_EQ(rest.front(), "item2.html");
-    Names all(first.begin(), first.end());
-    all.insert(rest.begin(), rest.end());
-    EXPECT_EQ(all.size(), first.size() + rest.size());
-    EXPECT_EQ(all.size(), before.size());
-    expectArrived(std::vector<std::string>(all.begin(), all.end()), py.writableFolder() / "mirror");
-    // The default run still sends everything.
-    EXPECT_EQ(uploaded(publish().output).size(), all.size());
-}
-
-TEST_F(PublishCommandTest, VerboseShowsTheExchangeATerminalAProgressLineADryRunConnectsNowhere) {
-    pyftpd("");
-    auto run = publish("-v");
-    ASSERT_EQ(run.status, 0) << run.output;
-    EXPECT_NE(run.output.find("> PASS ****"), std::string::npos) << run.output;
-    EXPECT_NE(run.output.find("> STOR index.html"), std::string::npos);
-    EXPECT_NE(run.output.find("FTP Status : Uploading file 1 of "), std::string::npos);
-    EXPECT_EQ(run.output.find(FtpServer::kPassword), std::string::npos);
-
-    // On a terminal (script gives the run one): one progress line rewritten in place.
-    fs::create_directories(py.writableFolder() / "tty");
-    pyftpd("/tty");
-    const std::string command = std::string(VELLUMITE_BINARY) + " --data-dir " + data() +
-                                " publish 1 --online --service-url " + service.url();
-    run = testing_support::runCommand("script -qec " + testing_support::shellQuoted(command) +
-                                      " /dev/null");
-    ASSERT_EQ(run.status, 0) << run.output;
-    EXPECT_NE(run.output.find("\r\033[Kfile 1 of "), std::string::npos) << run.output;
-    EXPECT_NE(run.output.find("  index.html  "), std::string::npos);
-    EXPECT_TRUE(uploaded(run.output).empty()) << "no line per file on a terminal";
-    expectArrived({"index.html", "item1.html", "item2.html"}, py.writableFolder() / "tty");
-
-    site("127.0.0.1:" + std::to_string(testing_support::freeLoopbackPort()), "u", "p", "");
-    run = testing_support::runVellumite("--data-dir " + data() +
-                                        " publish 'welcome TO vellumite' --dry-run");
-    ASSERT_EQ(run.status, 0) << run.output;
-    EXPECT_NE(run.output.find("  index.html\n"), std::string::npos) << run.output;
-    EXPECT_NE(
-        run.output.find(std::to_string(fs::file_size(output() / "index.html")) + "  index.html"),
-        std::string::npos);
-    EXPECT_NE(run.output.find(" bytes to send"), std::string::npos);
 }
 
 } // namespace
