@@ -1,28 +1,27 @@
 // Uploads to pyftpdlib on loopback with CFtpClient, lftp and curl, side by side in one run:
 // 1,000 files of 5 KB, then one file of 50 MB.
+#include "../support/uploads.h"
 #include "net/ftp_client.h"
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
-#include <spawn.h>
 #include <stdexcept>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
+using bench::kPassword;
+using bench::kUser;
+using bench::lftpMirror;
+using bench::median;
+using bench::timed;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using vellumite::AsyncResultStatus;
@@ -30,59 +29,6 @@ using vellumite::AsyncResultStatus;
 constexpr int kSmallFiles = 1000;
 constexpr std::size_t kSmallSize = 5 * 1024;
 constexpr std::size_t kLargeSize = 50 * 1024 * 1024;
-const char* kUser = "bench";
-const char* kPassword = "bench";
-
-pid_t spawn(const std::vector<std::string>& argv, const std::string& out) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> args;
-    for (const auto& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) != 0)
-        throw std::runtime_error("cannot start " + argv[0]);
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-// Runs a tool to its end; returns its seconds, throwing when it fails.
-double timed(const std::vector<std::string>& argv) {
-    const auto start = Clock::now();
-    pid_t pid = spawn(argv, "/dev/null");
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw std::runtime_error(argv[0] + " failed");
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-struct Server {
-    pid_t pid = -1;
-    int port = 0;
-    Server(const fs::path& root, const fs::path& work) {
-        const fs::path script = fs::path(VELLUMITE_SOURCE_SHARE).parent_path() / "tests" /
-                                "support" / "pyftpd_server.py";
-        const fs::path portFile = work / "port.txt";
-        pid = spawn({"/usr/bin/python3", script.string(), root.string(), kUser, kPassword},
-                    portFile.string());
-        for (int i = 0; i < 200 && port == 0; ++i) {
-            ::usleep(50'000);
-            std::ifstream in(portFile);
-            in >> port;
-        }
-        if (port == 0)
-            throw std::runtime_error("pyftpdlib did not start");
-    }
-    ~Server() {
-        ::kill(pid, SIGTERM);
-        ::waitpid(pid, nullptr, 0);
-    }
-};
 
 // CFtpClient: one connection, the next upload started from the previous one's OnUploadFile.
 double vellumiteUpload(int port, const std::vector<fs::path>& files, const std::string& folder) {
@@ -130,20 +76,6 @@ double vellumiteUpload(int port, const std::vector<fs::path>& files, const std::
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-std::string url(int port, const std::string& folder) {
-    return "ftp://" + std::string(kUser) + ":" + kPassword + "@127.0.0.1:" + std::to_string(port) +
-           "/" + folder + "/";
-}
-
-double lftpMirror(int port, const fs::path& dir, const std::string& folder) {
-    return timed({"lftp", "-u", std::string(kUser) + "," + kPassword, "-p", std::to_string(port),
-                  "-e",
-                  "set ftp:passive-mode on; set net:max-retries 1; mirror -R --no-perms "
-                  "--parallel=1 " +
-                      dir.string() + " /" + folder + "; quit",
-                  "127.0.0.1"});
-}
-
 double lftpPut(int port, const fs::path& file, const std::string& folder) {
     return timed({"lftp", "-u", std::string(kUser) + "," + kPassword, "-p", std::to_string(port),
                   "-e",
@@ -153,16 +85,10 @@ double lftpPut(int port, const fs::path& file, const std::string& folder) {
 }
 
 double curlUpload(int port, const std::vector<fs::path>& files, const std::string& folder) {
-    std::string list = "{";
-    for (std::size_t i = 0; i < files.size(); ++i)
-        list += (i ? "," : "") + files[i].string();
-    list += "}";
-    return timed({"curl", "-s", "--ftp-create-dirs", "--ftp-pasv", "-T", list, url(port, folder)});
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
+    std::vector<std::string> names;
+    for (const fs::path& file : files)
+        names.push_back(file.string());
+    return bench::curlUpload(port, names, folder);
 }
 
 } // namespace
@@ -189,7 +115,7 @@ int main(int argc, char** argv) {
             for (std::size_t i = 0; i < kLargeSize / block.size(); ++i)
                 out << block;
         }
-        Server server(root, work);
+        bench::PyFtpd server(root, work);
 
         std::vector<double> vSmall, lSmall, cSmall, vLarge, lLarge, cLarge;
         for (int r = 0; r < runs; ++r) { // alternated, so all see the same machine load

@@ -1,5 +1,6 @@
 // The editor's entry point: parses the command line and runs one command.
 #include "app/run_editor.h"
+#include "app/site_pages.h"
 #include "generator/site_generator.h"
 #include "net/ftp_command.h"
 #include "platform/command_line.h"
@@ -7,12 +8,14 @@
 #include "platform/detached_process.h"
 #include "platform/memory.h"
 #include "platform/numbers.h"
+#include "publish/publish_command.h"
 #include "store/app_folder.h"
 #include "store/readers.h"
 
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -27,10 +30,10 @@ const std::vector<OptionSpec> kGlobalOptions = {
     {"version", "", "print the version and exit"},
     {"port", "N", "editor: serve on 127.0.0.1 port N (default: a free port)"},
     {"no-browser", "", "editor: do not open the browser, only print the address"},
-    {"service-url", "URL", "editor: address of the Vellumite web service"},
+    {"service-url", "URL", "editor and publish: address of the Vellumite web service"},
     {"alerts-url", "URL", "editor: address of the Glintwatch news-alert service"},
-    {"online", "", "editor: take the computer as online, without asking the system"},
-    {"offline", "", "editor: take the computer as offline (no request to the web service)"},
+    {"online", "", "editor and publish: take the computer as online, without asking the system"},
+    {"offline", "", "editor and publish: take the computer as offline (no web service, no upload)"},
     {"word-processor", "CMD",
      "editor: program and arguments that open a post's document, its path added last "
      "(default: LibreOffice Writer if installed, else xdg-open)"},
@@ -62,6 +65,21 @@ const std::vector<CommandSpec> kCommands = {
      1,
      1,
      "SITE is the site's name or its number, as `vellumite sites` lists them."},
+    {"publish",
+     "SITE",
+     "generate a site and upload it to its FTP server",
+     {{"archive", "", "the month pages and the archive index instead of the posts' pages"},
+      {"dry-run", "", "generate and list the files with their bytes; connect to nothing"},
+      {"changed-only", "",
+       "send only the files whose bytes differ from the last upload to this server and folder"},
+      {"timeout", "S", "give up after S seconds without an answer (default 60)"},
+      {"verbose", "", "print each step and the FTP exchange (password masked)", 'v'}},
+     1,
+     1,
+     "SITE is the site's name or its number, as `vellumite sites` lists them. The server, login,\n"
+     "folder and passive setting are the site's own (its settings screen). A posts run also\n"
+     "registers the site with the web service. The exit status is 0 only when every file was\n"
+     "uploaded and the session was closed cleanly; otherwise the reason is printed and it is 1."},
     {"ftp",
      "ls|put|get|mkdir|rm|quote URL [LOCAL|COMMAND]",
      "talk to an FTP server with the program's own client",
@@ -106,6 +124,32 @@ int runSites(const ParsedCommandLine& cl) {
     return 0;
 }
 
+// --service-url, --online and --offline, for the editor and for publish.
+vellumite::Settings settingsFrom(const ParsedCommandLine& cl) {
+    vellumite::Settings settings;
+    if (auto url = cl.value("service-url"))
+        settings.serviceUrl = *url;
+    if (auto url = cl.value("alerts-url"))
+        settings.alertsUrl = *url;
+    if (cl.flag("online") && cl.flag("offline"))
+        throw Failure{"--online and --offline exclude each other"};
+    if (cl.flag("online"))
+        settings.online = true;
+    if (cl.flag("offline"))
+        settings.online = false;
+    return settings;
+}
+
+std::int16_t timeoutFrom(const ParsedCommandLine& cl) {
+    auto seconds = cl.value("timeout");
+    if (!seconds)
+        return 60;
+    const double value = platform::leadingNumber(*seconds);
+    if (value < 1 || value > 32767)
+        throw Failure{"--timeout takes seconds from 1 to 32767"};
+    return static_cast<std::int16_t>(value);
+}
+
 int runEditorCommand(const ParsedCommandLine& cl) {
     vellumite::EditorOptions options;
     options.appFolder = appFolderFrom(cl);
@@ -117,21 +161,12 @@ int runEditorCommand(const ParsedCommandLine& cl) {
         options.port = std::stoi(*port);
     }
     options.openBrowser = !cl.flag("no-browser");
-    if (auto url = cl.value("service-url"))
-        options.settings.serviceUrl = *url;
-    if (auto url = cl.value("alerts-url"))
-        options.settings.alertsUrl = *url;
+    options.settings = settingsFrom(cl);
     if (auto command = cl.value("word-processor")) {
         if (platform::splitCommand(*command).empty())
             throw Failure{"--word-processor needs a command"};
         options.settings.wordProcessor = *command;
     }
-    if (cl.flag("online") && cl.flag("offline"))
-        throw Failure{"--online and --offline exclude each other"};
-    if (cl.flag("online"))
-        options.settings.online = true;
-    if (cl.flag("offline"))
-        options.settings.online = false;
     // The editor rebuilds its pages on every command: it keeps the memory they take.
     platform::keepFreedMemory();
     return vellumite::runEditor(options);
@@ -170,18 +205,33 @@ int runPreview(const ParsedCommandLine& cl) {
     }
 }
 
+int runPublish(const ParsedCommandLine& cl) {
+    fs::path folder = appFolderFrom(cl);
+    auto db = platform::Database::open((folder / "vellumite.db").string());
+    const std::int32_t logId = findSite(db, cl.args.at(0));
+    vellumite::PublishCommandOptions options;
+    options.run.kind =
+        cl.flag("archive") ? vellumite::PublishKind::Archive : vellumite::PublishKind::Posts;
+    options.run.settings = settingsFrom(cl);
+    options.run.appFolder = folder;
+    options.run.changedOnly = cl.flag("changed-only");
+    options.run.dryRun = cl.flag("dry-run");
+    options.run.timeoutSeconds = timeoutFrom(cl);
+    options.verbose = cl.flag("verbose");
+    options.progressLine = !options.verbose && ::isatty(STDERR_FILENO);
+    auto pages = [db, logId, folder]() mutable {
+        return vellumite::makeSitePages(db, logId, folder);
+    };
+    return vellumite::runPublishCommand(db, logId, pages, options, std::cout, std::cerr);
+}
+
 int runFtp(const ParsedCommandLine& cl) {
     vellumite::FtpCommandOptions options;
     if (cl.flag("active") && cl.flag("passive"))
         throw Failure{"--active and --passive exclude each other"};
     options.passive = !cl.flag("active");
     options.verbose = cl.flag("verbose");
-    if (auto seconds = cl.value("timeout")) {
-        const double value = platform::leadingNumber(*seconds);
-        if (value < 1 || value > 32767)
-            throw Failure{"--timeout takes seconds from 1 to 32767"};
-        options.timeoutSeconds = static_cast<int>(value);
-    }
+    options.timeoutSeconds = timeoutFrom(cl);
     vellumite::FtpUrl url;
     try {
         url = vellumite::parseFtpUrl(cl.args[1]);
@@ -204,6 +254,8 @@ int runCommand(const ParsedCommandLine& cl) {
         return runSites(cl);
     if (cl.command == "preview")
         return runPreview(cl);
+    if (cl.command == "publish")
+        return runPublish(cl);
     if (cl.command == "ftp")
         return runFtp(cl);
     return runEditorCommand(cl);

@@ -20,10 +20,14 @@ platform::Database& AppState::db() {
     return *database;
 }
 
-bool AppState::isOnline() const {
-    if (settings.online)
-        return *settings.online;
+bool Settings::isOnline() const {
+    if (online)
+        return *online;
     return platform::systemOnline();
+}
+
+bool AppState::isOnline() const {
+    return settings.isOnline();
 }
 
 fs::path AppState::htmlFile(std::string_view name) const {
@@ -48,8 +52,12 @@ std::string joinAddress(const std::string& base, std::string_view path) {
 
 } // namespace
 
+std::string Settings::serviceAddress(std::string_view path) const {
+    return joinAddress(serviceUrl, path);
+}
+
 std::string AppState::serviceAddress(std::string_view path) const {
-    return joinAddress(settings.serviceUrl, path);
+    return settings.serviceAddress(path);
 }
 
 std::string AppState::alertsAddress(std::string_view path) const {

@@ -21,6 +21,11 @@ struct Settings {
     // --word-processor: the program (and its arguments) a post's document is opened with;
     // empty: LibreOffice Writer where it is installed, else the desktop's choice (xdg-open).
     std::string wordProcessor;
+
+    // The online check: the command line's word if given, else the system's.
+    bool isOnline() const;
+    // The web service's address for a path ("/record_upload.php?...").
+    std::string serviceAddress(std::string_view path) const;
 };
 
 // The state the shell holds for the whole process. One instance, made at start-up and passed

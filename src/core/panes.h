@@ -51,4 +51,10 @@ inline constexpr std::string_view kOfflinePrompt =
     "active online connection.  Please re-connect and try again.";
 inline constexpr std::string_view kOfflineTitle = "No internet connection";
 
+// Preview and publish of a site that has no template yet.
+inline constexpr const char* kNoTemplateMessage =
+    "You must create a template before previewing or publishing.  Please set a template from "
+    "the TEMPLATES page.";
+inline constexpr std::string_view kNoTemplateTitle = "No template";
+
 } // namespace vellumite

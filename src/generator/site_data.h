@@ -1,6 +1,7 @@
 // Everything a generator run needs from the site database, read once at the start of the run.
 #pragma once
 
+#include "core/panes.h"
 #include "platform/database.h"
 #include "platform/error.h"
 
@@ -26,10 +27,6 @@ public:
     static constexpr int kNotPublishedYet = 3; // archive before the first publish
 };
 
-// The message shown when a site has no template yet.
-inline constexpr const char* kNoTemplateMessage =
-    "You must create a template before previewing or publishing.  Please set a template from "
-    "the TEMPLATES page.";
 // The message shown when the archive is generated for a site never published.
 inline constexpr const char* kPublishBeforeArchiveMessage =
     "You must publish before you upload your archives.  Please publish and try again.";

@@ -1,6 +1,7 @@
 // `vellumite ftp`: drives CFtpClient one operation at a time on an event loop of its own.
 #include "net/ftp_command.h"
 
+#include "net/ftp_address.h"
 #include "net/ftp_client.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -82,9 +83,8 @@ public:
         m_client.SessionProtocolMessage = [this](const std::string& text, std::int32_t type) {
             if (!m_options.verbose)
                 return;
-            const bool password = type == 0 && text.rfind("PASS ", 0) == 0;
             breakProgressLine();
-            printLines(m_err, type == 0 ? "> " : "< ", password ? "PASS ****" : text);
+            printProtocolMessage(m_err, text, type);
         };
         m_client.OnWaitChange = [this](FtpWait from, FtpWait to) {
             if (!m_options.verbose)
@@ -225,6 +225,11 @@ std::string printable(std::string_view text) {
     return out;
 }
 
+void printProtocolMessage(std::ostream& out, const std::string& message, std::int32_t messageType) {
+    const bool password = messageType == 0 && message.rfind("PASS ", 0) == 0;
+    printLines(out, messageType == 0 ? "> " : "< ", password ? "PASS ****" : message);
+}
+
 FtpUrl parseFtpUrl(const std::string& url) {
     const std::string scheme = "ftp://";
     if (url.rfind(scheme, 0) != 0)
@@ -242,23 +247,11 @@ FtpUrl parseFtpUrl(const std::string& url) {
         if (colon != std::string::npos)
             result.password = percentDecode(userInfo.substr(colon + 1));
     }
-    if (const std::size_t colon = authority.rfind(':'); colon != std::string::npos) {
-        const std::string port = authority.substr(colon + 1);
-        authority = authority.substr(0, colon);
-        std::size_t used = 0;
-        int value = 0;
-        try {
-            value = std::stoi(port, &used);
-        } catch (const std::exception&) {
-            used = 0;
-        }
-        if (used != port.size() || value < 1 || value > 65535)
-            throw std::invalid_argument("bad port \"" + port + "\" in " + url);
-        result.port = value;
-    }
     if (authority.empty())
         throw std::invalid_argument("no host in " + url);
-    result.host = authority;
+    const FtpServerAddress server = parseFtpServerAddress(authority);
+    result.host = server.host;
+    result.port = server.port;
     return result;
 }
 

@@ -1,6 +1,7 @@
 // `vellumite ftp`: one FTP action from the command line, for diagnosing a user's server.
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -20,6 +21,10 @@ FtpUrl parseFtpUrl(const std::string& url);
 // Text from the server made safe to print: control characters, and bytes that are not valid
 // UTF-8, are shown as \xNN, so that a name or a reply cannot drive the user's terminal.
 std::string printable(std::string_view text);
+
+// Prints one message of the protocol exchange (SessionProtocolMessage's arguments): "> " and the
+// command sent, a password shown as "****", or "< " before each line of a reply, made printable.
+void printProtocolMessage(std::ostream& out, const std::string& message, std::int32_t messageType);
 
 struct FtpCommandOptions {
     bool passive = true; // what works behind NAT and firewalls; --active for PORT

@@ -230,6 +230,13 @@ void Host::unloadForm(const std::string& name) {
     formUnloaded(name);
 }
 
+void Host::setPanesEnabled(bool enabled) {
+    if (enabled == m_panesEnabled)
+        return;
+    m_panesEnabled = enabled;
+    panesEnabledChanged(enabled);
+}
+
 void Host::unloadAllForms() {
     while (!m_forms.empty())
         unloadForm(m_forms.begin()->first);

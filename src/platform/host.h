@@ -198,6 +198,11 @@ public:
     // origin with no secret of the editor's, sandboxed, so the site's scripts cannot reach it.
     virtual std::string previewAddress(std::string_view relativeOutputPath) const = 0;
 
+    // While disabled the panes take no clicks or keys (a long run such as a publish lasts);
+    // floating forms and modal dialogs stay usable.
+    void setPanesEnabled(bool enabled);
+    bool panesEnabled() const { return m_panesEnabled; }
+
     // Floating secondary windows, made on first use; unloadForm() destroys one.
     Form& form(const std::string& name);
     Form* findForm(const std::string& name);
@@ -230,6 +235,8 @@ protected:
     // A form's properties changed, or it was shown, hidden or unloaded: tell the page.
     virtual void formChanged(Form& form, const nlohmann::json& change) = 0;
     virtual void formUnloaded(const std::string& name) = 0;
+    // The panes were disabled or enabled again: tell the page.
+    virtual void panesEnabledChanged(bool /*enabled*/) {}
 
     // For the implementations: hand the events of the page to the logic.
     bool fireBeforeNavigate(const std::string& pane, const std::string& address,
@@ -247,6 +254,7 @@ private:
     BeforeNavigate m_beforeNavigate;
     DocumentComplete m_documentComplete;
     std::map<std::string, std::unique_ptr<Form>> m_forms;
+    bool m_panesEnabled = true;
 };
 
 } // namespace platform

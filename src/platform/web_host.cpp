@@ -139,8 +139,13 @@ json WebHost::snapshot() const {
     json modals = json::array();
     for (const auto& m : m_modals)
         modals.push_back(m->request);
-    return {{"op", "sync"},   {"caption", m_caption}, {"order", m_order},
-            {"panes", panes}, {"forms", forms},       {"modals", modals}};
+    return {{"op", "sync"},
+            {"caption", m_caption},
+            {"order", m_order},
+            {"panes", panes},
+            {"forms", forms},
+            {"modals", modals},
+            {"panesEnabled", panesEnabled()}};
 }
 
 void WebHost::attachChannel(const std::shared_ptr<Channel>& channel) {
@@ -438,6 +443,10 @@ void WebHost::formChanged(Form& form, const json& change) {
 
 void WebHost::formUnloaded(const std::string& name) {
     send({{"op", "formUnload"}, {"form", name}});
+}
+
+void WebHost::panesEnabledChanged(bool enabled) {
+    send({{"op", "panesEnabled"}, {"enabled", enabled}});
 }
 
 } // namespace platform

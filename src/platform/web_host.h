@@ -120,6 +120,7 @@ public:
 protected:
     void formChanged(Form& form, const nlohmann::json& change) override;
     void formUnloaded(const std::string& name) override;
+    void panesEnabledChanged(bool enabled) override;
 
 private:
     struct PaneState {

@@ -5,7 +5,9 @@ Started by tests on 127.0.0.1 with a free port; prints "PORT <n>" once it listen
 GET /__requests answers the recorded requests as JSON (method, path, headers, body in hex).
 Options: --version-body TEXT, --recent-body TEXT, --delay-ms N (delay before each answer),
 --offered NAMES and --broken NAMES (comma-separated templates offered under /templates/; the
-broken ones are listed but answer 500).
+broken ones are listed but answer 500), --first-id N (the first new site identifier).
+/record_upload.php answers as the service does, with white space around: a new identifier for a
+site without one, else "Publish recorded".
 """
 import argparse
 import json
@@ -44,7 +46,9 @@ def main():
     parser.add_argument("--delay-ms", type=int, default=0)
     parser.add_argument("--offered", default="fresh,bright")
     parser.add_argument("--broken", default="")
+    parser.add_argument("--first-id", type=int, default=42)
     args = parser.parse_args()
+    next_id = [args.first_id]
     offered = [n for n in args.offered.split(",") if n]
     broken = [n for n in args.broken.split(",") if n]
 
@@ -90,6 +94,15 @@ def main():
                 self.answer(200, args.version_body)
             elif path == "/recentlyupdatedClient.php":
                 self.answer(200, args.recent_body)
+            elif path == "/record_upload.php":
+                query = self.path.split("?", 1)[1] if "?" in self.path else ""
+                if "&ID=" in query:
+                    self.answer(200, "\r\n  Publish recorded \t\r\n", "text/plain")
+                else:
+                    with lock:
+                        new_id = next_id[0]
+                        next_id[0] += 1
+                    self.answer(200, " \t%d\r\n\t" % new_id, "text/plain")
             elif path.startswith("/templates/"):
                 self.templates_route(unquote(path[len("/templates/"):]))
             elif path.startswith("/help/") or path.startswith("/forum/"):

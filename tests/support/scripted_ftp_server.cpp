@@ -155,6 +155,20 @@ void ScriptedFtpServer::Session::awaitData() {
         readable(m_data, Clock::now() + std::chrono::seconds(5), m_server->m_stop);
 }
 
+std::string ScriptedFtpServer::Session::receiveData(int timeoutMs) {
+    std::string bytes;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    char buffer[8192];
+    while (m_data >= 0 && readable(m_data, deadline, m_server->m_stop)) {
+        const ssize_t n = ::recv(m_data, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            break;
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    closeFd(m_data);
+    return bytes;
+}
+
 void ScriptedFtpServer::Session::resetData() {
     if (m_data < 0)
         return;

@@ -40,6 +40,9 @@ public:
         void closeData();
         // Waits until the client has sent something on the data connection.
         void awaitData();
+        // What the client sends on the data connection until it closes it (an upload), read
+        // within `timeoutMs`.
+        std::string receiveData(int timeoutMs = 5000);
         // Ends the data connection with a reset instead of an orderly close.
         void resetData();
 

@@ -763,7 +763,16 @@
     }
     el.dataset.control = c.name;
     applyCommon(el, p);
+    if (p.dragsWindow) dragHandle(formName, el);
     return el;
+  }
+
+  // A control marked "dragsWindow" moves its window, as the title bar does.
+  function dragHandle(formName, el) {
+    const f = forms.get(formName);
+    if (!f) return;
+    el.classList.add('drag-handle');
+    makeDraggable(f.el, el);
   }
 
   function applyCommon(el, p) {
@@ -803,6 +812,14 @@
     if (old) old.replaceWith(renderControl(op.form, control));
   }
 
+  // ---- Panes disabled while a long run lasts (a publish): veiled and inert, forms stay usable
+
+  function setPanesEnabled(enabled) {
+    panesEl.inert = !enabled;
+    panesEl.classList.toggle('veiled', !enabled);
+    panesEl.setAttribute('aria-busy', enabled ? 'false' : 'true');
+  }
+
   // ---- Applying the editor's operations
 
   async function runDom(op) {
@@ -835,6 +852,7 @@
     setCaption(op.caption);
     for (const name of op.order) pane(name);
     setOrder(op.order);
+    setPanesEnabled(op.panesEnabled !== false);
     for (const f of op.forms) renderForm(f);
     for (const [name, f] of forms) if (!op.forms.some((m) => m.name === name)) { f.el.remove(); forms.delete(name); }
     modals.length = 0;
@@ -895,6 +913,9 @@
         if (f) { f.el.remove(); forms.delete(op.form); }
         break;
       }
+      case 'panesEnabled':
+        setPanesEnabled(op.enabled);
+        break;
       case 'superseded':
         superseded = true;
         showNotice('The editor is open in another browser tab or window. Use that one.');

@@ -62,6 +62,14 @@ export async function startService(args = []) {
   };
 }
 
+// pyftpdlib on 127.0.0.1 with the tests' user, writing below `root`; resolves with its port.
+export async function startFtpServer(root, user = 'tester', password = 's3cret') {
+  const child = spawn('/usr/bin/python3', ['-W', 'ignore', path.join(source, 'tests/support/pyftpd_server.py'),
+    root, user, password], { stdio: ['ignore', 'pipe', 'inherit'] });
+  cleanups.push(() => stopProcess(child));
+  return Number(await waitForLine(child.stdout, /^(\d+)$/, 'FTP server port'));
+}
+
 // Starts `vellumite --no-browser --port 0 --data-dir <tmp>` with `args`.
 export async function startEditor(args = [], { dataDir } = {}) {
   const dir = dataDir || tempDir('vellumite-e2e-');
