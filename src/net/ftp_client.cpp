@@ -336,6 +336,8 @@ void CFtpClient::Connect() {
         m_password = kAnonymousPassword;
     }
     m_tlsContext.reset();
+    // A session of an earlier login is not offered to this one.
+    m_offeredSession = m_objDataSocket.TlsSession();
     if (m_useTls) {
         try {
             m_tlsContext = platform::tls::Context::client(m_caFile);

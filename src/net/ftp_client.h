@@ -322,6 +322,7 @@ private:
     std::string m_caFile;
     std::vector<std::string> m_trustedFingerprints;       // normalised
     std::shared_ptr<platform::tls::Context> m_tlsContext; // made by Connect
+    platform::tls::SavedSession m_offeredSession;         // to the last data connection
 
     FtpOperation m_operation = FtpOperation::None;
     FtpWait m_wait = FtpWait::Idle;

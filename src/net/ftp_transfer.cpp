@@ -191,9 +191,9 @@ void CFtpClient::transferAnswered(int code) {
         secureDataConnection();
 }
 
-// The data connection goes to the control connection's peer: it resumes that TLS session
-// (servers may insist, to know the two belong together), and a certificate trusted there is
-// trusted here.
+// The data connection goes to the control connection's peer: it resumes a TLS session of that
+// peer (servers may insist, to know the two belong together), and a certificate trusted for
+// the control connection is trusted here.
 void CFtpClient::secureDataConnection() {
     if (!m_useTls || m_dataSecured)
         return;
@@ -201,7 +201,12 @@ void CFtpClient::secureDataConnection() {
     TlsOptions options;
     options.context = m_tlsContext;
     options.peerName = m_ftpServer;
-    options.resume = m_objControlSocket.TlsSession();
+    // Servers may take each session once: the newest one a data connection brought is offered
+    // next, the control connection's when there is none.
+    options.resume = m_objDataSocket.TlsSession();
+    if (!options.resume || options.resume == m_offeredSession)
+        options.resume = m_objControlSocket.TlsSession();
+    m_offeredSession = options.resume;
     options.trustedFingerprints = m_trustedFingerprints;
     if (const auto& control = m_objControlSocket.TlsPeerCertificate().fingerprint; !control.empty())
         options.trustedFingerprints.push_back(control);

@@ -564,6 +564,7 @@ void CSocket::DestroySocket() {
     m_sendOffset = 0;
     m_sendCompletePending = false;
     m_shutdownPending = false;
+    m_tlsKeptSession = TlsSession();
     m_tls.reset();
     m_tlsPhase = TlsPhase::None;
     m_handshakeWantsWrite = m_tlsReadWantsWrite = m_tlsWriteWantsRead = false;
@@ -923,7 +924,10 @@ bool CSocket::TlsResumed() const {
 }
 
 platform::tls::SavedSession CSocket::TlsSession() const {
-    return m_tls ? m_tls->session() : platform::tls::SavedSession();
+    if (m_tls)
+        if (auto session = m_tls->session())
+            return session;
+    return m_tlsKeptSession;
 }
 
 // ---- properties ------------------------------------------------------------------------------

@@ -136,6 +136,7 @@ public:
     std::string TlsVersion() const;
     std::string TlsCipher() const;
     bool TlsResumed() const;
+    // The newest session the peer gave on this object's connections, kept after they close.
     platform::tls::SavedSession TlsSession() const;
 
     // Events, in their interface order.
@@ -223,6 +224,7 @@ private:
     TlsPhase m_tlsPhase = TlsPhase::None;
     TlsOptions m_tlsOptions;
     platform::tls::Certificate m_tlsPeer;
+    platform::tls::SavedSession m_tlsKeptSession; // of a connection since destroyed
     bool m_tlsVerified = false;
     bool m_handshakeWantsWrite = false;
     bool m_tlsReadWantsWrite = false;

@@ -54,11 +54,20 @@ int bioRead(BIO* bio, char* buffer, int length) {
     const ssize_t n = ::recv(fd, buffer, static_cast<std::size_t>(length), 0);
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
         BIO_set_retry_read(bio);
+    if (n == 0)
+        BIO_set_flags(bio, BIO_FLAGS_IN_EOF); // so that TLS tells the end from a failure
     return static_cast<int>(n);
 }
 
-long bioControl(BIO*, int command, long, void*) {
-    return command == BIO_CTRL_FLUSH ? 1 : 0; // every write goes straight to the socket
+long bioControl(BIO* bio, int command, long, void*) {
+    switch (command) {
+    case BIO_CTRL_FLUSH:
+        return 1; // every write goes straight to the socket
+    case BIO_CTRL_EOF:
+        return BIO_test_flags(bio, BIO_FLAGS_IN_EOF) != 0;
+    default:
+        return 0;
+    }
 }
 
 int bioCreate(BIO* bio) {
@@ -125,14 +134,16 @@ struct Connection::Impl {
 namespace {
 
 // A client's sessions are caught as the server hands them out: under TLS 1.3 they come after
-// the handshake, in the data read later.
+// the handshake, in the data read later. A copy is kept, since OpenSSL marks a connection's own
+// session as not to be resumed when that connection ends without a close notice, and a data
+// connection given up must not spoil the next one.
 int keepNewSession(SSL* ssl, SSL_SESSION* session) {
     auto* newest = static_cast<std::shared_ptr<void>*>(SSL_get_ex_data(ssl, sessionIndex()));
-    if (!newest)
-        return 0;
-    *newest = std::shared_ptr<void>(
-        session, [](void* s) { SSL_SESSION_free(static_cast<SSL_SESSION*>(s)); });
-    return 1; // the reference is ours now
+    SSL_SESSION* copy = newest ? SSL_SESSION_dup(session) : nullptr;
+    if (copy)
+        *newest = std::shared_ptr<void>(
+            copy, [](void* s) { SSL_SESSION_free(static_cast<SSL_SESSION*>(s)); });
+    return 0; // the connection's reference stays with it
 }
 
 SSL_CTX* newContext(const SSL_METHOD* method) {
@@ -356,15 +367,18 @@ std::string normaliseFingerprint(std::string_view text) {
     for (char c : text)
         lowered += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     std::string_view rest = lowered;
-    for (std::string_view prefix : {"sha256", "sha-256"}) {
-        if (rest.substr(0, prefix.size()) == prefix) {
-            rest.remove_prefix(prefix.size());
-            while (!rest.empty() && (rest.front() == ':' || rest.front() == '=' ||
-                                     rest.front() == ' ' || rest.front() == '\t'))
-                rest.remove_prefix(1);
-            break;
-        }
-    }
+    const auto skip = [&](std::string_view word) {
+        if (rest.substr(0, word.size()) != word)
+            return false;
+        rest.remove_prefix(word.size());
+        while (!rest.empty() && (rest.front() == ':' || rest.front() == '=' ||
+                                 rest.front() == ' ' || rest.front() == '\t'))
+            rest.remove_prefix(1);
+        return true;
+    };
+    // As openssl prints it: "sha256 Fingerprint=AB:CD:..."
+    if (skip("sha256") || skip("sha-256"))
+        skip("fingerprint");
     for (char c : rest) {
         if (c == ':' || c == ' ' || c == '\t')
             continue;

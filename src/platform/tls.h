@@ -32,6 +32,8 @@ class SavedSession {
 public:
     SavedSession() = default;
     explicit operator bool() const { return m_session != nullptr; }
+    // The same session, not merely an equal one.
+    bool operator==(const SavedSession&) const = default;
 
 private:
     friend class Connection;
@@ -105,7 +107,8 @@ private:
 };
 
 // "AB:CD:..." for a SHA-256 fingerprint written in any usual way (hex digits in either case,
-// with or without colons or spaces, an optional "sha256" prefix); empty when it is not one.
+// with or without colons or spaces, after "sha256" or openssl's "sha256 Fingerprint="); empty
+// when it is not one.
 std::string normaliseFingerprint(std::string_view text);
 
 } // namespace platform::tls

@@ -284,6 +284,62 @@ TEST_F(FtpClientTest, PropertyAndArgumentErrors) {
                   "16008 The connection is not established. [CFtpClient.SendFtpCommand]");
 }
 
+// Asked for TLS, the client sends nothing after the greeting but AUTH TLS until the handshake
+// has succeeded: not when AUTH is refused, and not when the server goes on in the clear.
+TEST_F(FtpClientTest, WithoutAWorkingTlsHandshakeNothingButAuthIsSent) {
+    struct Case {
+        const char* authReply;
+        std::int32_t error;
+    };
+    for (const Case& c : {Case{"502 Command not implemented", 16010},
+                          Case{"534 Request denied for policy reasons", 16010},
+                          Case{"234 Go ahead\r\n230 Logged in, no TLS needed", 10600}}) {
+        SCOPED_TRACE(c.authReply);
+        bool closed = false;
+        ScriptedFtpServer server([&](Session& s) {
+            s.reply("220 Scripted server ready");
+            s.answer(c.authReply);
+            s.reply("331 Password required"); // as if USER had come in the clear
+            closed = s.clientClosed(3000);
+        });
+        client.setUseTls(true);
+        client.setTimeOut(5);
+        ASSERT_EQ(connect(server), arStatusError);
+        EXPECT_EQ(error().Number, c.error) << driver.lastError();
+        server.join();
+        EXPECT_TRUE(closed) << "the client leaves";
+        ASSERT_FALSE(server.commands().empty());
+        EXPECT_EQ(server.commands()[0], "AUTH TLS");
+        for (const auto& command : server.commands())
+            EXPECT_EQ(command.find("USER"), std::string::npos) << command;
+        EXPECT_TRUE(driver.tls.empty());
+    }
+}
+
+TEST_F(FtpClientTest, TlsSettingsAreCheckedWhenSet) {
+    const std::string fingerprint =
+        "ab:cd:ef:01:23:45:67:89:ab:cd:ef:01:23:45:67:89:ab:cd:ef:01:23:45:67:89:ab:cd:ef:01:23:"
+        "45:67:89";
+    client.setTrustedFingerprints({fingerprint});
+    EXPECT_EQ(client.TrustedFingerprints().at(0),
+              "AB:CD:EF:01:23:45:67:89:AB:CD:EF:01:23:45:67:89:AB:CD:EF:01:23:45:67:89:AB:CD:EF:"
+              "01:23:45:67:89");
+    EXPECT_EQ(raised([&] { client.setTrustedFingerprints({"AB:CD"}); }),
+              "380 Invalid property value. [CFtpClient.TrustedFingerprints]");
+    EXPECT_EQ(client.TrustedFingerprints().size(), 1u) << "the old value stays";
+    client.setFtpServer("127.0.0.1");
+    client.setUseTls(true);
+    client.setCaFile("/nonexistent/ca.pem");
+    const std::string refused = raised([&] { client.Connect(); });
+    EXPECT_EQ(refused.rfind("10600 The secure connection failed: cannot read the certificates in "
+                            "/nonexistent/ca.pem",
+                            0),
+              0u)
+        << refused;
+    EXPECT_EQ(client.FtpSessionState(), FtpState::NotConnected);
+    EXPECT_FALSE(client.Busy());
+}
+
 TEST(GetFreePort, GoesThroughEveryPortFrom20000To65535AndNoOther) {
     std::set<int> seen;
     for (int i = 0; i < 50000; ++i) {
