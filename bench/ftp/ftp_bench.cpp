@@ -1,10 +1,13 @@
-// Uploads to pyftpdlib on loopback with CFtpClient, lftp and curl, side by side in one run:
-// 1,000 files of 5 KB, then one file of 50 MB.
+// FTP uploads on loopback, side by side in one run: 1,000 files of 5 KB, then one file of
+// 50 MB. Plain FTP to pyftpdlib with CFtpClient, lftp and curl; FTP over explicit TLS to
+// vsftpd with CFtpClient and curl --ssl-reqd.
 #include "net/ftp_client.h"
+#include "support/ftp_servers.h"
+#include "support/temp_dir.h"
+#include "support/test_certificates.h"
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -25,35 +28,41 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+using testing_support::FtpServer;
 using vellumite::AsyncResultStatus;
 
 constexpr int kSmallFiles = 1000;
 constexpr std::size_t kSmallSize = 5 * 1024;
 constexpr std::size_t kLargeSize = 50 * 1024 * 1024;
-const char* kUser = "bench";
-const char* kPassword = "bench";
 
-pid_t spawn(const std::vector<std::string>& argv, const std::string& out) {
+// Where a tool uploads: the server, its login, and the folder below which it may write.
+struct Target {
+    const FtpServer& server;
+    std::string user, password; // empty: anonymous
+    std::string caFile;         // set: FTP over explicit TLS, trusting this authority
+
+    std::string folder(const std::string& name) const { return server.writableRemote() + name; }
+    std::string url(const std::string& name) const {
+        const std::string login = user.empty() ? "" : user + ":" + password + "@";
+        return "ftp://" + login + "127.0.0.1:" + std::to_string(server.port()) + folder(name) + "/";
+    }
+};
+
+// Runs a tool to its end; returns its seconds, throwing when it fails.
+double timed(const std::vector<std::string>& argv) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     std::vector<char*> args;
     for (const auto& a : argv)
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
+    const auto start = Clock::now();
     pid_t pid = -1;
     if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) != 0)
         throw std::runtime_error("cannot start " + argv[0]);
     posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-// Runs a tool to its end; returns its seconds, throwing when it fails.
-double timed(const std::vector<std::string>& argv) {
-    const auto start = Clock::now();
-    pid_t pid = spawn(argv, "/dev/null");
     int status = 0;
     ::waitpid(pid, &status, 0);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
@@ -61,31 +70,9 @@ double timed(const std::vector<std::string>& argv) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-struct Server {
-    pid_t pid = -1;
-    int port = 0;
-    Server(const fs::path& root, const fs::path& work) {
-        const fs::path script = fs::path(VELLUMITE_SOURCE_SHARE).parent_path() / "tests" /
-                                "support" / "pyftpd_server.py";
-        const fs::path portFile = work / "port.txt";
-        pid = spawn({"/usr/bin/python3", script.string(), root.string(), kUser, kPassword},
-                    portFile.string());
-        for (int i = 0; i < 200 && port == 0; ++i) {
-            ::usleep(50'000);
-            std::ifstream in(portFile);
-            in >> port;
-        }
-        if (port == 0)
-            throw std::runtime_error("pyftpdlib did not start");
-    }
-    ~Server() {
-        ::kill(pid, SIGTERM);
-        ::waitpid(pid, nullptr, 0);
-    }
-};
-
 // CFtpClient: one connection, the next upload started from the previous one's OnUploadFile.
-double vellumiteUpload(int port, const std::vector<fs::path>& files, const std::string& folder) {
+double vellumiteUpload(const Target& target, const std::vector<fs::path>& files,
+                       const std::string& name) {
     platform::EventLoop loop;
     vellumite::CFtpClient client(loop);
     std::optional<AsyncResultStatus> status;
@@ -101,14 +88,16 @@ double vellumiteUpload(int port, const std::vector<fs::path>& files, const std::
     };
     const auto start = Clock::now();
     client.setFtpServer("127.0.0.1");
-    client.setRemotePort(port);
-    client.setUserName(kUser);
-    client.setPassword(kPassword);
+    client.setRemotePort(target.server.port());
+    client.setUserName(target.user);
+    client.setPassword(target.password);
     client.setPassiveMode(true);
     client.setSendBufferLenght(8192);
+    client.setUseTls(!target.caFile.empty());
+    client.setCaFile(target.caFile);
     run([&] { client.Connect(); });
-    run([&] { client.CreateDirectory(folder); });
-    run([&] { client.SetCurrentDirectory(folder); });
+    run([&] { client.CreateDirectory(target.folder(name)); });
+    run([&] { client.SetCurrentDirectory(target.folder(name)); });
     std::size_t next = 0;
     bool failed = false;
     client.OnUploadFile = [&](AsyncResultStatus s) {
@@ -130,34 +119,39 @@ double vellumiteUpload(int port, const std::vector<fs::path>& files, const std::
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-std::string url(int port, const std::string& folder) {
-    return "ftp://" + std::string(kUser) + ":" + kPassword + "@127.0.0.1:" + std::to_string(port) +
-           "/" + folder + "/";
+std::vector<std::string> lftp(const Target& target, const std::string& commands) {
+    return {"lftp",
+            "-u",
+            target.user + "," + target.password,
+            "-p",
+            std::to_string(target.server.port()),
+            "-e",
+            "set ftp:passive-mode on; set net:max-retries 1; " + commands + "; quit",
+            "127.0.0.1"};
 }
 
-double lftpMirror(int port, const fs::path& dir, const std::string& folder) {
-    return timed({"lftp", "-u", std::string(kUser) + "," + kPassword, "-p", std::to_string(port),
-                  "-e",
-                  "set ftp:passive-mode on; set net:max-retries 1; mirror -R --no-perms "
-                  "--parallel=1 " +
-                      dir.string() + " /" + folder + "; quit",
-                  "127.0.0.1"});
+double lftpMirror(const Target& target, const fs::path& dir, const std::string& name) {
+    return timed(lftp(target, "mirror -R --no-perms --parallel=1 " + dir.string() + " " +
+                                  target.folder(name)));
 }
 
-double lftpPut(int port, const fs::path& file, const std::string& folder) {
-    return timed({"lftp", "-u", std::string(kUser) + "," + kPassword, "-p", std::to_string(port),
-                  "-e",
-                  "set ftp:passive-mode on; set net:max-retries 1; mkdir -p /" + folder + "; put " +
-                      file.string() + " -o /" + folder + "/; quit",
-                  "127.0.0.1"});
+double lftpPut(const Target& target, const fs::path& file, const std::string& name) {
+    return timed(lftp(target, "mkdir -p " + target.folder(name) + "; put " + file.string() +
+                                  " -o " + target.folder(name) + "/"));
 }
 
-double curlUpload(int port, const std::vector<fs::path>& files, const std::string& folder) {
+// One process: curl reuses its control connection for every file.
+double curlUpload(const Target& target, const std::vector<fs::path>& files,
+                  const std::string& name) {
     std::string list = "{";
     for (std::size_t i = 0; i < files.size(); ++i)
         list += (i ? "," : "") + files[i].string();
     list += "}";
-    return timed({"curl", "-s", "--ftp-create-dirs", "--ftp-pasv", "-T", list, url(port, folder)});
+    std::vector<std::string> args = {"curl", "-s", "--ftp-create-dirs", "--ftp-pasv"};
+    if (!target.caFile.empty())
+        args.insert(args.end(), {"--ssl-reqd", "--cacert", target.caFile});
+    args.insert(args.end(), {"-T", list, target.url(name)});
+    return timed(args);
 }
 
 double median(std::vector<double> v) {
@@ -165,15 +159,57 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
+// Each tool's median seconds for both workloads, measured alternately so that all see the
+// same machine load; every upload is checked and then removed.
+struct Tool {
+    const char* label;
+    const char* prefix;
+    std::function<double(const std::vector<fs::path>& files, const fs::path& dir,
+                         const std::string& name)>
+        upload;
+    std::vector<double> small = {}, large = {};
+};
+
+void measure(std::vector<Tool>& tools, const Target& target, int runs,
+             const std::vector<fs::path>& small, const fs::path& smallDir, const fs::path& large) {
+    const fs::path root = target.server.writableFolder();
+    for (int r = 0; r < runs; ++r) {
+        const std::string n = std::to_string(r);
+        for (Tool& tool : tools) {
+            const std::string smallName = tool.prefix + std::string("-small") + n;
+            const std::string largeName = tool.prefix + std::string("-large") + n;
+            tool.small.push_back(tool.upload(small, smallDir, smallName));
+            tool.large.push_back(tool.upload({large}, large.parent_path(), largeName));
+            if (std::distance(fs::directory_iterator(root / smallName), {}) != kSmallFiles)
+                throw std::runtime_error(std::string("missing files from ") + tool.label);
+            if (fs::file_size(root / largeName / "large.bin") != kLargeSize)
+                throw std::runtime_error(std::string("incomplete upload from ") + tool.label);
+            fs::remove_all(root / smallName);
+            fs::remove_all(root / largeName);
+        }
+    }
+}
+
+void report(const std::vector<Tool>& tools, const char* title, int runs) {
+    const double mb = kLargeSize / (1024.0 * 1024.0);
+    std::printf("%s, passive mode, median of %d runs\n", title, runs);
+    std::printf("%-36s %14s %10s\n", "", "1000 x 5 KB", "50 MB");
+    for (const Tool& tool : tools)
+        std::printf("%-36s %9.0f f/s %6.0f MB/s\n", tool.label, kSmallFiles / median(tool.small),
+                    mb / median(tool.large));
+}
+
+double ratio(const Tool& a, const Tool& b, bool large) {
+    return large ? median(b.large) / median(a.large) : median(b.small) / median(a.small);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::atoi(argv[1]) : 3;
-    char pattern[] = "/tmp/vellumite-ftp-bench-XXXXXX";
-    const fs::path work = ::mkdtemp(pattern);
     try {
-        const fs::path root = work / "root", smallDir = work / "small";
-        fs::create_directories(root);
+        testing_support::TempDir work, plainDir, tlsDir, certificateDir;
+        const fs::path smallDir = work / "small";
         fs::create_directories(smallDir);
         std::vector<fs::path> small;
         std::string content(kSmallSize, 'x');
@@ -182,49 +218,62 @@ int main(int argc, char** argv) {
             small.push_back(smallDir / ("file" + std::to_string(i) + ".html"));
             std::ofstream(small.back(), std::ios::binary) << content;
         }
-        const fs::path large = work / "large.bin";
+        const fs::path large = work / "large" / "large.bin";
+        fs::create_directories(large.parent_path());
         {
             std::ofstream out(large, std::ios::binary);
             std::string block(1024 * 1024, 'L');
             for (std::size_t i = 0; i < kLargeSize / block.size(); ++i)
                 out << block;
         }
-        Server server(root, work);
 
-        std::vector<double> vSmall, lSmall, cSmall, vLarge, lLarge, cLarge;
-        for (int r = 0; r < runs; ++r) { // alternated, so all see the same machine load
-            const std::string n = std::to_string(r);
-            vSmall.push_back(vellumiteUpload(server.port, small, "v-small" + n));
-            lSmall.push_back(lftpMirror(server.port, smallDir, "l-small" + n));
-            cSmall.push_back(curlUpload(server.port, small, "c-small" + n));
-            vLarge.push_back(vellumiteUpload(server.port, {large}, "v-large" + n));
-            lLarge.push_back(lftpPut(server.port, large, "l-large" + n));
-            cLarge.push_back(curlUpload(server.port, {large}, "c-large" + n));
-            for (const char* folder : {"v-large", "l-large", "c-large"})
-                if (fs::file_size(root / (folder + n) / "large.bin") != kLargeSize)
-                    throw std::runtime_error(std::string("incomplete upload in ") + folder);
-            for (const char* folder : {"v-small", "l-small", "c-small"})
-                if (std::distance(fs::directory_iterator(root / (folder + n)), {}) != kSmallFiles)
-                    throw std::runtime_error(std::string("missing files in ") + folder);
-            fs::remove_all(root);
-            fs::create_directories(root);
-        }
-        const double mb = kLargeSize / (1024.0 * 1024.0);
-        const double vs = kSmallFiles / median(vSmall), ls = kSmallFiles / median(lSmall),
-                     cs = kSmallFiles / median(cSmall);
-        const double vl = mb / median(vLarge), ll = mb / median(lLarge), cl = mb / median(cLarge);
-        std::printf("uploads to pyftpdlib on 127.0.0.1, passive mode, median of %d runs\n", runs);
-        std::printf("%-34s %14s %10s\n", "", "1000 x 5 KB", "50 MB");
-        std::printf("%-34s %9.0f f/s %6.0f MB/s\n", "vellumite CFtpClient (1 connection)", vs, vl);
-        std::printf("%-34s %9.0f f/s %6.0f MB/s\n", "lftp mirror -R (1 connection)", ls, ll);
-        std::printf("%-34s %9.0f f/s %6.0f MB/s\n", "curl -T, one process", cs, cl);
-        std::printf("small files: vellumite / lftp = %.2f (target >= 1.00)\n", vs / ls);
-        std::printf("large file:  vellumite / curl = %.2f (target >= 0.80)\n", vl / cl);
+        FtpServer pyftpdlib(FtpServer::Kind::PyFtpdLib, plainDir.path());
+        const Target plain{pyftpdlib, FtpServer::kUser, FtpServer::kPassword, ""};
+        std::vector<Tool> plainTools = {
+            {"vellumite CFtpClient (1 connection)", "v",
+             [&](const auto& files, const auto&, const auto& name) {
+                 return vellumiteUpload(plain, files, name);
+             }},
+            {"lftp mirror -R (1 connection)", "l",
+             [&](const auto& files, const auto& dir, const auto& name) {
+                 return files.size() == 1 ? lftpPut(plain, files[0], name)
+                                          : lftpMirror(plain, dir, name);
+             }},
+            {"curl -T, one process", "c",
+             [&](const auto& files, const auto&, const auto& name) {
+                 return curlUpload(plain, files, name);
+             }},
+        };
+        measure(plainTools, plain, runs, small, smallDir, large);
+        report(plainTools, "plain FTP uploads to pyftpdlib on 127.0.0.1", runs);
+        std::printf("small files: vellumite / lftp = %.2f (target >= 1.00)\n",
+                    ratio(plainTools[0], plainTools[1], false));
+        std::printf("large file:  vellumite / curl = %.2f (target >= 0.80)\n\n",
+                    ratio(plainTools[0], plainTools[2], true));
+
+        // vsftpd: written in C, so that the server's own speed limits the clients least.
+        const testing_support::TestCertificates certificates(certificateDir.path());
+        FtpServer vsftpd(FtpServer::Kind::Vsftpd, tlsDir.path(), &certificates.server);
+        const Target secured{vsftpd, "", "", certificates.caFile().string()};
+        std::vector<Tool> tlsTools = {
+            {"vellumite CFtpClient (1 connection)", "v",
+             [&](const auto& files, const auto&, const auto& name) {
+                 return vellumiteUpload(secured, files, name);
+             }},
+            {"curl --ssl-reqd -T, one process", "c",
+             [&](const auto& files, const auto&, const auto& name) {
+                 return curlUpload(secured, files, name);
+             }},
+        };
+        measure(tlsTools, secured, runs, small, smallDir, large);
+        report(tlsTools, "FTP over explicit TLS (AUTH TLS, PROT P) to vsftpd on 127.0.0.1", runs);
+        std::printf("small files: vellumite / curl = %.2f (target >= 0.80)\n",
+                    ratio(tlsTools[0], tlsTools[1], false));
+        std::printf("large file:  vellumite / curl = %.2f (target >= 0.80)\n",
+                    ratio(tlsTools[0], tlsTools[1], true));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_ftp: %s\n", e.what());
-        fs::remove_all(work);
         return 1;
     }
-    fs::remove_all(work);
     return 0;
 }

@@ -175,19 +175,17 @@ void CFtpClient::onDataConnect() {
     if (m_link != DataLink::Connecting)
         return;
     m_link = DataLink::Open;
-    // Not waiting for the handshake: servers answer it only once the command has come.
-    secureDataConnection();
     startTransferCommand();
 }
 
-// In active mode the handshake waits for the server's answer to the transfer command: a
-// server may connect as soon as it has the PORT command and drop a data connection that
-// speaks before its command has come.
+// A data connection's handshake waits for the server's answer to the transfer command:
+// servers take it up only then, and some drop a data connection that speaks before its
+// command has come.
 void CFtpClient::transferAnswered(int code) {
     if (code >= 400)
         return; // a refusal: the data connection is about to be closed
     m_transferAnswered = true;
-    if (!m_passiveMode && m_link == DataLink::Open)
+    if (m_link == DataLink::Open)
         secureDataConnection();
 }
 
