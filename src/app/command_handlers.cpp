@@ -4,6 +4,7 @@
 #include "editor/editor_commands.h"
 #include "generator/generator_commands.h"
 #include "shell/shell_commands.h"
+#include "templates/templates_commands.h"
 
 namespace vellumite {
 
@@ -12,6 +13,7 @@ CommandHandlers allCommandHandlers() {
     installShellCommands(h);
     installEditorCommands(h);
     installGeneratorCommands(h);
+    installTemplatesCommands(h);
     return h;
 }
 

@@ -7,10 +7,13 @@
 #include "platform/web_host.h"
 #include "shell/startup.h"
 #include "store/app_folder.h"
+#include "store/editor_instance.h"
 
 #include <csignal>
 #include <iostream>
 #include <sys/signalfd.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace vellumite {
@@ -50,28 +53,66 @@ private:
     platform::EventLoop::Id m_watch = 0;
 };
 
-} // namespace
+// The address file of the editor that holds the folder's lock: written once it serves, removed
+// when it ends, however it ends.
+class AddressFile {
+public:
+    AddressFile(std::filesystem::path file, const std::string& address) : m_file(std::move(file)) {
+        platform::writeRedirectFile(address, m_file);
+    }
+    ~AddressFile() {
+        std::error_code ec;
+        std::filesystem::remove(m_file, ec);
+    }
+    AddressFile(const AddressFile&) = delete;
+    AddressFile& operator=(const AddressFile&) = delete;
 
-int runEditor(const EditorOptions& options) {
+private:
+    std::filesystem::path m_file;
+};
+
+void announce(const std::string& address, const std::filesystem::path& addressFile,
+              bool openBrowser) {
+    std::cout << "Vellumite Editor: " << address << std::endl;
+    std::error_code ec;
+    bool opened = openBrowser && std::filesystem::exists(addressFile, ec) &&
+                  platform::openInBrowser(addressFile);
+    if (!opened)
+        std::cout << "Open that address in your web browser." << std::endl;
+}
+
+[[noreturn]] void tellPortInUse(const std::system_error& e, int port) {
+    if (e.code() == std::errc::address_in_use)
+        throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port) +
+                                 ": the port is in use; choose another with --port, or leave "
+                                 "--port out to take a free one");
+    throw;
+}
+
+int serveEditor(const EditorOptions& options, platform::InstanceLock& lock) {
     platform::EventLoop loop;
     SignalWatch signals(loop);
 
     platform::WebHostOptions hostOptions;
     hostOptions.appFolder = options.appFolder;
     hostOptions.shellFolder = shippedResources() / "html/shell";
+    hostOptions.previewFolder = options.appFolder / "html/output";
     hostOptions.port = options.port;
     hostOptions.paneNames.assign(kPaneNames.begin(), kPaneNames.end());
     hostOptions.caption = std::string(kMainCaption);
     hostOptions.messageTitle = "Vellumite";
     platform::WebHost host(loop, hostOptions);
-    host.start();
+    try {
+        host.start();
+    } catch (const std::system_error& e) {
+        tellPortInUse(e, options.port);
+    }
 
-    std::cout << "Vellumite Editor: " << host.address() << std::endl;
-    std::filesystem::path addressFile = options.appFolder / kAddressFile;
-    platform::writeRedirectFile(host.address(), addressFile);
-    bool opened = options.openBrowser && platform::openInBrowser(addressFile);
-    if (!opened)
-        std::cout << "Open that address in your web browser." << std::endl;
+    // The file first, then the record: whoever reads the record finds the file.
+    const std::filesystem::path addressFile = options.appFolder / kAddressFile;
+    AddressFile written(addressFile, host.address());
+    lock.publish(host.address());
+    announce(host.address(), addressFile, options.openBrowser);
 
     AppState app(loop, host, options.appFolder, options.settings);
     Shell shell(app, allCommandHandlers());
@@ -83,9 +124,27 @@ int runEditor(const EditorOptions& options) {
 
     shell.shutdown();
     host.stop();
-    std::error_code ec;
-    std::filesystem::remove(addressFile, ec);
     return 0;
+}
+
+} // namespace
+
+int runEditor(const EditorOptions& options) {
+    // One editor per app folder: a second start shows the running one. Its record appears a
+    // moment after it took the lock; a holder that ends meanwhile leaves the lock to us.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    for (;;) {
+        if (auto lock = claimEditorLock(options.appFolder))
+            return serveEditor(options, *lock);
+        if (auto address = runningEditorAddress(options.appFolder)) {
+            announce(*address, options.appFolder / kAddressFile, options.openBrowser);
+            return 0;
+        }
+        if (std::chrono::steady_clock::now() > deadline)
+            throw std::runtime_error("another editor is starting on " + options.appFolder.string() +
+                                     " but has not given its address; try again in a moment");
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
 }
 
 } // namespace vellumite

@@ -21,7 +21,9 @@ inline constexpr const char* kAddressFile = "vellumite-address.html";
 
 // Starts the editor and runs it until "<$quit$>", a signal, or the browser window closing.
 // Prints "Vellumite Editor: <address>" on standard output once it serves. Returns the exit
-// status.
+// status. The editor holds the app folder's lock (store/editor_instance.h) for its whole run:
+// when another editor runs on the folder, this prints that one's address, opens the browser on
+// it and returns 0.
 int runEditor(const EditorOptions& options);
 
 } // namespace vellumite

@@ -4,6 +4,7 @@
 #include "net/ftp_command.h"
 #include "platform/command_line.h"
 #include "platform/database.h"
+#include "platform/detached_process.h"
 #include "platform/memory.h"
 #include "platform/numbers.h"
 #include "platform/tls.h"
@@ -31,6 +32,9 @@ const std::vector<OptionSpec> kGlobalOptions = {
     {"alerts-url", "URL", "editor: address of the Glintwatch news-alert service"},
     {"online", "", "editor: take the computer as online, without asking the system"},
     {"offline", "", "editor: take the computer as offline (no request to the web service)"},
+    {"word-processor", "CMD",
+     "editor: program and arguments that open a post's document, its path added last "
+     "(default: LibreOffice Writer if installed, else xdg-open)"},
 };
 
 const std::vector<CommandSpec> kCommands = {
@@ -42,7 +46,9 @@ const std::vector<CommandSpec> kCommands = {
      0,
      "Serves the editor's screens on 127.0.0.1 and opens them in the web browser. The address "
      "is printed as \"Vellumite Editor: <address>\" and kept, readable by you alone, in "
-     "vellumite-address.html in the app folder while the editor runs."},
+     "vellumite-address.html in the app folder while the editor runs. One editor runs per app "
+     "folder: started again, it prints the running editor's address and opens the browser on "
+     "it."},
     {"sites",
      "",
      "list the sites of the site database",
@@ -89,6 +95,8 @@ fs::path appFolderFrom(const ParsedCommandLine& cl) {
     if (folder.empty())
         throw Failure{"--data-dir needs a folder"};
     vellumite::prepareAppFolder(folder, vellumite::shippedResources());
+    if (auto warning = vellumite::openFolderWarning(folder))
+        std::cerr << "vellumite: " << *warning << "\n";
     return folder;
 }
 
@@ -119,6 +127,11 @@ int runEditorCommand(const ParsedCommandLine& cl) {
         options.settings.serviceUrl = *url;
     if (auto url = cl.value("alerts-url"))
         options.settings.alertsUrl = *url;
+    if (auto command = cl.value("word-processor")) {
+        if (platform::splitCommand(*command).empty())
+            throw Failure{"--word-processor needs a command"};
+        options.settings.wordProcessor = *command;
+    }
     if (cl.flag("online") && cl.flag("offline"))
         throw Failure{"--online and --offline exclude each other"};
     if (cl.flag("online"))

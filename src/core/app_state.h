@@ -18,6 +18,9 @@ struct Settings {
     std::string serviceUrl = "http://service.vellumite.example"; // scheme and host
     std::string alertsUrl = "http://alerts.vellumite.example";   // news-alert service
     std::optional<bool> online; // --online / --offline; else the system's word
+    // --word-processor: the program (and its arguments) a post's document is opened with;
+    // empty: LibreOffice Writer where it is installed, else the desktop's choice (xdg-open).
+    std::string wordProcessor;
 };
 
 // The state the shell holds for the whole process. One instance, made at start-up and passed

@@ -96,6 +96,10 @@ struct CommandHandlers {
         toolbarAdd, toolbarDelete, anchorTo, wordEdit;
     // Site generation, publishing, web service, upload dialogs.
     CommandHandler preview, publish, archPublish, siteSetup, clearImage;
+    // The insert-link and insert-image dialogs, shown by the post editor's tools once text is
+    // selected or the cursor is in the post box. showImageDialog gets in ctx.key the number of
+    // the post box's saved selection, which subInsertImage (core/post_insert.h) replaces.
+    CommandHandler showLinkDialog, showImageDialog;
     // Template library. showTemplateEdit gets -2 in ctx.key for the site's own template.
     CommandHandler showTemplateEdit, showTemplateSelect, saveEditedTemplate, saveNewTemplate,
         useDefaultTemplate, useLibraryTemplate, previewLibraryTemplate, useUserTemplate,

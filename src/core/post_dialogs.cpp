@@ -3,6 +3,8 @@
 
 #include "core/page_commands.h"
 
+#include <algorithm>
+
 namespace vellumite {
 
 namespace {
@@ -11,6 +13,7 @@ constexpr std::string_view kFile = "txtFile";
 constexpr std::string_view kWidth = "txtImageWidth";
 constexpr std::string_view kHeight = "txtImageHeight";
 constexpr std::string_view kPopup = "chkPopup";
+constexpr std::string_view kAddresses = "cboURLListing";
 
 platform::Form* imageDialog(AppState& app) {
     platform::Form* form = app.host.findForm("frmImage");
@@ -18,6 +21,11 @@ platform::Form* imageDialog(AppState& app) {
         !form->has(kPopup))
         return nullptr;
     return form;
+}
+
+platform::Form* linkDialog(AppState& app) {
+    platform::Form* link = app.host.findForm("frmSelectURL");
+    return link && link->has(kAddresses) ? link : nullptr;
 }
 
 } // namespace
@@ -72,9 +80,20 @@ void clearImageDialog(AppState& app) {
 }
 
 void resetLinkDialog(AppState& app) {
-    platform::Form* link = app.host.findForm("frmSelectURL");
-    if (link && link->has("cboURLListing"))
-        link->setItems("cboURLListing", {"http://"});
+    if (platform::Form* link = linkDialog(app))
+        link->setItems(kAddresses, {"http://"});
+}
+
+void offerLinkAddress(AppState& app, const std::string& address) {
+    platform::Form* link = linkDialog(app);
+    if (!link)
+        return;
+    std::vector<std::string> items = link->items(kAddresses);
+    if (std::find(items.begin(), items.end(), address) == items.end()) {
+        items.push_back(address);
+        link->setItems(kAddresses, items);
+    }
+    link->setText(kAddresses, address);
 }
 
 } // namespace vellumite

@@ -28,4 +28,8 @@ void clearImageDialog(AppState& app);
 // Sets the link dialog's address list to the single entry "http://".
 void resetLinkDialog(AppState& app);
 
+// Adds `address` to the link dialog's address list (once) and makes it the dialog's text, for
+// an item quoted into the post.
+void offerLinkAddress(AppState& app, const std::string& address);
+
 } // namespace vellumite

@@ -1,9 +1,11 @@
-// Filling the user links, highlights and anchors pages.
+// Filling the user links, highlights and anchors pages, and setting a post's highlight flag.
 #include "editor/side_lists.h"
 
 #include "core/fill_engine.h"
 #include "core/page_text.h"
+#include "editor/current_posts.h"
 #include "editor/post_entries.h"
+#include "editor/sections.h"
 #include "platform/text.h"
 #include "store/readers.h"
 #include "store/site_rows.h"
@@ -66,6 +68,16 @@ void subBuildAnchors(AppState& app) {
     }
     page.expand();
     page.write("anchor.html");
+}
+
+void subSetHighlight(AppState& app, std::int32_t postId, bool highlighted) {
+    app.db().execute(
+        "UPDATE VellumitePosts SET boolDisplayInViewRecent=? WHERE LogID=? AND postID=?",
+        {highlighted, app.logId, postId});
+    subBuildCurrentPosts(app, app.currentSet);
+    subShowCurrentPosts(app);
+    subBuildHighlights(app);
+    subShowHighlights(app);
 }
 
 } // namespace vellumite

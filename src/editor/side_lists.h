@@ -1,8 +1,10 @@
 // The lists beside the post editor that the content edit page's frames load: user links,
-// highlights and the posts a pop-up link can point to.
+// highlights and the posts a pop-up link can point to; and picking the highlights.
 #pragma once
 
 #include "core/app_state.h"
+
+#include <cstdint>
 
 namespace vellumite {
 
@@ -15,5 +17,9 @@ void subBuildHighlights(AppState& app);
 
 // html/anchor.html: every post of the site, in publishing order.
 void subBuildAnchors(AppState& app);
+
+// "<$recentpostadd-N$>" (true) and "<$removepost-N$>" (false): post N's highlight flag set,
+// then the current posts of the set the user was looking at and the highlights shown again.
+void subSetHighlight(AppState& app, std::int32_t postId, bool highlighted);
 
 } // namespace vellumite

@@ -94,11 +94,12 @@ SiteGenerator::SiteGenerator(platform::Database& db, std::int32_t logId, Generat
       m_paging(itemPaging(m_site.settings.postPerPage, m_site.settings.totalPublishPosts)),
       m_shown(shownPosts(m_site.posts.size(), m_paging.total, m_site.settings.ascending)),
       m_renderer(m_site, copyrightOf(m_site, options.currentYear), highlightAnchors()) {
-    std::error_code ec;
-    fs::create_directories(m_output, ec);
-    if (ec)
+    try {
+        platform::files::createFolders(m_output);
+    } catch (const std::system_error& e) {
         throw GeneratorError("cannot create the output folder " + m_output.string() + ": " +
-                             ec.message());
+                             e.code().message());
+    }
 }
 
 std::vector<std::string> SiteGenerator::highlightAnchors() const {

@@ -1,16 +1,11 @@
 // Opening the editor in the browser through xdg-open and a private redirect file.
 #include "platform/browser_launch.h"
 
+#include "platform/detached_process.h"
 #include "platform/files.h"
 
 #include <cstdlib>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
-
-extern char** environ;
+#include <system_error>
 
 namespace platform {
 
@@ -54,23 +49,12 @@ bool openInBrowser(const std::filesystem::path& redirectFile) {
     if ((!display || !*display) && (!wayland || !*wayland))
         return false;
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::string file = redirectFile.string();
-    char* argv[] = {const_cast<char*>("xdg-open"), file.data(), nullptr};
-    pid_t pid = 0;
-    int rc = posix_spawnp(&pid, "xdg-open", &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
+    try {
+        // xdg-open returns once the browser has it; it is reaped without holding anyone up.
+        startDetached({"xdg-open", redirectFile.string()});
+    } catch (const std::system_error&) {
         return false;
-    // xdg-open returns once the browser has it; reap it without holding anyone up.
-    std::thread([pid] {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-    }).detach();
+    }
     return true;
 }
 

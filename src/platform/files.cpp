@@ -8,6 +8,7 @@
 #include <fstream>
 #include <random>
 #include <strings.h>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -152,20 +153,30 @@ std::optional<fs::path> resolveNoCase(const fs::path& base, std::string_view rel
     return current;
 }
 
-void copyMissing(const fs::path& from, const fs::path& to) {
+void createFolders(const fs::path& folder, fs::perms mode) {
     std::error_code ec;
-    fs::create_directories(to, ec);
-    if (ec)
-        throw std::system_error(ec, "cannot create " + to.string());
+    if (fs::is_directory(folder, ec))
+        return;
+    if (folder.has_parent_path() && folder.parent_path() != folder)
+        createFolders(folder.parent_path(), mode);
+    if (::mkdir(folder.c_str(), static_cast<mode_t>(mode)) != 0) {
+        if (errno == EEXIST && fs::is_directory(folder, ec))
+            return; // made by someone else meanwhile
+        fail(errno, "create", folder);
+    }
+    // mkdir's mode passes through the umask; the folder gets exactly what was asked.
+    if (::chmod(folder.c_str(), static_cast<mode_t>(mode)) != 0)
+        fail(errno, "create", folder);
+}
+
+void copyMissing(const fs::path& from, const fs::path& to) {
+    createFolders(to);
     for (const auto& entry : fs::directory_iterator(from)) {
         fs::path target = to / entry.path().filename();
-        if (entry.is_directory()) {
+        if (entry.is_directory())
             copyMissing(entry.path(), target);
-        } else if (!fs::exists(fs::symlink_status(target))) {
-            fs::copy_file(entry.path(), target, ec);
-            if (ec)
-                throw std::system_error(ec, "cannot write " + target.string());
-        }
+        else if (!fs::exists(fs::symlink_status(target)))
+            writeFileAtomic(target, readFile(entry.path()));
     }
 }
 

@@ -145,6 +145,31 @@ void Document::replaceSavedSelection(int saved, std::string_view value) {
     call("replaceSavedSelection", {{"saved", saved}, {"value", value}}, false);
 }
 
+FieldSelection Document::fieldSelection(const FormRef& form, std::string_view field) {
+    json v = call("fieldSelection", {{"form", formRef(form)}, {"field", field}}, true);
+    if (!v.is_object())
+        return {};
+    return FieldSelection{crLfBreaks(text(v.value("text", json()))), v.value("start", 0),
+                          v.value("end", 0)};
+}
+
+void Document::replaceFieldRange(const FormRef& form, std::string_view field,
+                                 const FieldSelection& expected, std::string_view value) {
+    call("replaceFieldRange",
+         {{"form", formRef(form)},
+          {"field", field},
+          {"start", expected.start},
+          {"end", expected.end},
+          {"expected", expected.text},
+          {"value", value}},
+         false);
+}
+
+void Document::appendFieldText(const FormRef& form, std::string_view field,
+                               std::string_view value) {
+    call("appendFieldText", {{"form", formRef(form)}, {"field", field}, {"value", value}}, false);
+}
+
 void Document::setStyleRule(int sheet, int rule, std::string_view property,
                             std::string_view value) {
     call("setStyleRule",

@@ -61,6 +61,14 @@ struct FormElement {
     bool checked = false;
 };
 
+// The selection inside one text field: its text, and where it starts and ends in the page's
+// own units (to be handed back unchanged, never counted in bytes).
+struct FieldSelection {
+    std::string text; // with CR LF line breaks, as field values are read
+    int start = 0;
+    int end = 0;
+};
+
 // The document's current selection, or the selection inside the focused text field.
 struct Selection {
     std::string text;
@@ -114,6 +122,16 @@ public:
     // Keeps the current selection under a number, for a dialog that inserts later.
     int saveSelection();
     void replaceSavedSelection(int saved, std::string_view text);
+
+    // One text field's selection, read, and replaced in place: characters start..end become
+    // `text`, which is selected afterwards. The replacement is refused (DomError, through the
+    // page's report) when those characters are no longer `expected`, so text typed meanwhile
+    // is never overwritten.
+    FieldSelection fieldSelection(const FormRef& form, std::string_view field);
+    void replaceFieldRange(const FormRef& form, std::string_view field,
+                           const FieldSelection& expected, std::string_view text);
+    // Adds `text` at the end of a text field, leaving its selection where it was.
+    void appendFieldText(const FormRef& form, std::string_view field, std::string_view text);
 
     // Style sheets by index: set one property of rule n; read a sheet's whole text.
     void setStyleRule(int sheet, int rule, std::string_view property, std::string_view value);
@@ -176,8 +194,8 @@ public:
     // Opens (or reuses) the browser window of that name at `address`
     // (a web address, or a file of the app folder).
     virtual void openWindow(const std::string& address, const std::string& windowName) = 0;
-    // The address under which a generated site file of html/output/ is previewed: served
-    // sandboxed, so that the site's scripts cannot reach the editor.
+    // The address under which a generated site file of html/output/ is previewed: another
+    // origin with no secret of the editor's, sandboxed, so the site's scripts cannot reach it.
     virtual std::string previewAddress(std::string_view relativeOutputPath) const = 0;
 
     // Floating secondary windows, made on first use; unloadForm() destroys one.

@@ -2,11 +2,11 @@
 // dialogs) and the page operations sent over the channel. See web_server.cpp for the threads.
 #include "platform/web_host.h"
 
+#include "platform/sandbox_origin.h"
 #include "platform/text.h"
 #include "platform/web_server.h"
 
 #include <csignal>
-#include <cstring>
 
 namespace platform {
 
@@ -32,32 +32,24 @@ void WebHost::start() {
     // A browser that closes a connection while we write must not end the process.
     std::signal(SIGPIPE, SIG_IGN);
     m_server->install();
-    int port =
-        m_options.port == 0
-            ? m_server->server.bind_to_any_port("127.0.0.1")
-            : (m_server->server.bind_to_port("127.0.0.1", m_options.port) ? m_options.port : -1);
-    if (port <= 0)
-        throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(m_options.port) +
-                                 ": " + std::strerror(errno));
-    m_server->port = port;
-    m_listener = std::thread([server = m_server] { server->server.listen_after_bind(); });
+    m_server->port = m_server->server.start(m_options.port);
+    if (!m_options.previewFolder.empty()) {
+        m_preview = std::make_unique<SandboxOrigin>();
+        m_preview->mount("preview", servedFolder(m_options.previewFolder));
+        m_preview->start();
+    }
 }
 
 void WebHost::stop() {
     if (m_stopping)
         return;
     m_stopping = true;
-    m_server->stopping = true;
-    {
-        std::lock_guard lock(m_server->channelsMutex);
-        for (auto& c : m_server->channels)
-            c->close();
-    }
+    m_server->endWaits();
     if (m_channel)
         m_channel->close();
     m_server->server.stop();
-    if (m_listener.joinable())
-        m_listener.join();
+    if (m_preview)
+        m_preview->stop();
 }
 
 int WebHost::port() const {
@@ -391,11 +383,15 @@ void WebHost::openWindow(const std::string& address, const std::string& windowNa
         if (address.rfind("/s/" + m_server->token + "/", 0) != 0)
             url = urlFor("", address);
     }
-    send({{"op", "openWindow"}, {"url", url}, {"name", windowName}});
+    // Our own sandboxed pages keep their opener, so that the next preview reuses the named
+    // window: their opaque origin can neither script nor navigate the shell page. Pages of other
+    // hosts are cut loose from it.
+    const bool ours = m_preview && url.rfind(m_preview->base(), 0) == 0;
+    send({{"op", "openWindow"}, {"url", url}, {"name", windowName}, {"keepOpener", ours}});
 }
 
 std::string WebHost::previewAddress(std::string_view relativeOutputPath) const {
-    return "/s/" + m_server->token + "/preview/" + percentEncodePath(relativeOutputPath);
+    return m_preview ? m_preview->address("preview", relativeOutputPath) : "about:blank";
 }
 
 // Page views in a form load through the server like panes ("@frmManage.webManage"), so their

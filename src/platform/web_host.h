@@ -28,16 +28,22 @@ struct WebHostOptions {
     // Top-level folders of the app folder that pages may load from (never the databases).
     std::vector<std::string> servedFolders = {"html", "templates", "external"};
     std::chrono::milliseconds readTimeout{15'000}; // a page that does not answer a read
+    // Pages of this folder are previewed from a sandbox origin (sandbox_origin.h); none when
+    // empty.
+    std::filesystem::path previewFolder;
 };
 
-class ServerState; // what the HTTP threads share; see web_host.cpp
+class ServerState; // what the HTTP threads share; see web_server.h
+class SandboxOrigin;
 
 // Security of the server: listens on 127.0.0.1 only; every path begins /s/<token>/ with a
 // random 256-bit token (compared in constant time); the Host header must name this server;
 // page commands and pane pages only from our own pages (Sec-Fetch-Site: same-origin, else a
 // Referer of our origin), never for prefetches; the channel and every POST need our Origin;
 // no CORS headers; every response carries a strict CSP, nosniff, no-referrer and no-store;
-// previews of generated sites are sandboxed into an opaque origin.
+// previews of generated sites come from another origin with a secret of its own, sandboxed
+// into an opaque origin (sandbox_origin.h). The port is never shared, and slow or idle
+// connections cannot hold the pages (local_server.h).
 //
 // Without a connected shell page, the window's state (caption, pane order, what each pane and
 // frame shows, open forms and dialogs) is kept and drawn when a page connects; document writes
@@ -50,7 +56,8 @@ public:
     WebHost(EventLoop& loop, WebHostOptions options);
     ~WebHost() override;
 
-    // Binds 127.0.0.1 and starts serving. Throws std::runtime_error "cannot listen on ...".
+    // Binds 127.0.0.1 and starts serving. Throws std::system_error "cannot listen on ..." with
+    // the errno (EADDRINUSE: the port is taken).
     void start();
     void stop();
     int port() const;
@@ -128,7 +135,7 @@ private:
     WebHostOptions m_options;
     std::shared_ptr<ServerState> m_server;
     std::shared_ptr<bool> m_alive;
-    std::thread m_listener;
+    std::unique_ptr<SandboxOrigin> m_preview;
 
     std::string m_caption;
     std::vector<std::string> m_order; // bottom first

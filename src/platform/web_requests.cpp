@@ -3,6 +3,8 @@
 
 #include "platform/text.h"
 
+#include <map>
+
 namespace platform::web {
 
 namespace {
@@ -53,8 +55,6 @@ Verdict checkGet(const RequestFacts& request, std::string_view rest, std::string
     auto decoded = percentDecode(rest);
     if (!decoded || hasControlBytes(*decoded))
         return refused(400, "Bad address.");
-    if (decoded->substr(0, 8) == "preview/")
-        return routed(Route::Preview, decoded->substr(8));
     if (decoded->substr(0, 5) == "file/") {
         // Pages of the app folder opened in a window of their own: served, never dispatched.
         if (!fromOurPages(request))
@@ -110,9 +110,15 @@ bool constantTimeEqual(std::string_view a, std::string_view b) {
     return diff == 0;
 }
 
+namespace {
+
+constexpr std::string_view kForeignHost = "This server answers only to its own address.";
+
+} // namespace
+
 Verdict checkRequest(const RequestFacts& request, std::string_view token, int port) {
     if (!hostAllowed(request.host, port))
-        return refused(421, "This server answers only to its own address.");
+        return refused(421, std::string(kForeignHost));
     std::string_view target = request.target;
     const std::size_t question = target.find('?');
     std::string_view path = target.substr(0, question);
@@ -140,6 +146,52 @@ Verdict checkRequest(const RequestFacts& request, std::string_view token, int po
     }
     verdict.query = std::string(query);
     return verdict;
+}
+
+Verdict checkSandboxRequest(const RequestFacts& request, std::string_view secret, int port) {
+    if (!hostAllowed(request.host, port))
+        return refused(421, std::string(kForeignHost));
+    if (request.method != "GET" && request.method != "HEAD")
+        return refused(405, "Method not allowed.");
+    std::string_view path = request.target;
+    path = path.substr(0, path.find('?'));
+    // "/<secret>/<mount>/<rest>"
+    if (path.size() < 2 + secret.size() || path[0] != '/' ||
+        !constantTimeEqual(path.substr(1, secret.size()), secret) || path[1 + secret.size()] != '/')
+        return refused(404, "Not found.");
+    std::string_view below = path.substr(2 + secret.size());
+    const std::size_t slash = below.find('/');
+    if (slash == std::string_view::npos)
+        return routed(Route::NotFound);
+    auto rest = percentDecode(below.substr(slash + 1));
+    if (!rest || hasControlBytes(*rest))
+        return refused(400, "Bad address.");
+    Verdict v = routed(Route::Mounted, std::move(*rest));
+    v.mount = std::string(below.substr(0, slash));
+    return v;
+}
+
+std::string contentType(const std::filesystem::path& file) {
+    static const std::map<std::string, std::string> types = {
+        {".html", "text/html; charset=utf-8"},
+        {".htm", "text/html; charset=utf-8"},
+        {".css", "text/css; charset=utf-8"},
+        {".js", "text/javascript; charset=utf-8"},
+        {".mjs", "text/javascript; charset=utf-8"},
+        {".json", "application/json"},
+        {".xml", "application/xml"},
+        {".txt", "text/plain; charset=utf-8"},
+        {".gif", "image/gif"},
+        {".jpg", "image/jpeg"},
+        {".jpeg", "image/jpeg"},
+        {".png", "image/png"},
+        {".svg", "image/svg+xml"},
+        {".ico", "image/x-icon"},
+        {".webp", "image/webp"},
+        {".woff2", "font/woff2"},
+    };
+    auto it = types.find(asciiLower(file.extension().string()));
+    return it == types.end() ? "application/octet-stream" : it->second;
 }
 
 } // namespace platform::web

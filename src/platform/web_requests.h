@@ -1,6 +1,7 @@
 // The checks every request to the local web server passes, as pure functions of its headers.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,8 +29,8 @@ enum class Route {
     Channel,   // the page-operation channel (POST)
     Event,     // an event of the shell page (POST)
     Pane,      // a page of a pane: `pane`, and its path in the app folder in `rest`
-    Preview,   // a generated page; `rest` holds its decoded path below the output folder
     File,      // a page of the app folder opened in a window of its own; `rest` decoded
+    Mounted,   // a sandbox origin's page: `mount`, and the decoded path below it in `rest`
     NotFound,
 };
 
@@ -39,6 +40,7 @@ struct Verdict {
     std::string reason;      // for Refused
     std::string rest;        // what follows the route's prefix (see Route), decoded
     std::string pane;        // for Pane: the pane's name
+    std::string mount;       // for Mounted: the mount's name
     std::string query;       // the query, without its "?"
     bool navigation = false; // a pane page loaded as a document (dispatched), not a sub-resource
 };
@@ -60,6 +62,13 @@ bool hasControlBytes(std::string_view text);
 // Every check in its order: Host, the token (constant time), the method, the route, the
 // origin rules of the route. `port` is the server's; `token` the editor's secret.
 Verdict checkRequest(const RequestFacts& request, std::string_view token, int port);
+
+// The checks of a sandbox origin (sandbox_origin.h): Host, GET or HEAD only, and the path
+// "/<secret>/<mount>/<rest>" with the origin's own secret (constant time).
+Verdict checkSandboxRequest(const RequestFacts& request, std::string_view secret, int port);
+
+// The Content-Type a file is served with, by its extension.
+std::string contentType(const std::filesystem::path& file);
 
 // Compares without revealing through its timing where the first difference lies.
 bool constantTimeEqual(std::string_view a, std::string_view b);

@@ -4,11 +4,6 @@
 #include "platform/files.h"
 #include "platform/text.h"
 
-#include <cerrno>
-#include <cstring>
-#include <map>
-#include <sys/random.h>
-
 namespace platform {
 
 using nlohmann::json;
@@ -16,57 +11,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string randomToken() {
-    unsigned char bytes[32];
-    std::size_t got = 0;
-    while (got < sizeof bytes) {
-        ssize_t n = ::getrandom(bytes + got, sizeof bytes - got, 0);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw std::runtime_error(std::string("cannot make a token: ") + std::strerror(errno));
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    static const char* hex = "0123456789abcdef";
-    std::string out;
-    for (unsigned char b : bytes) {
-        out += hex[b >> 4];
-        out += hex[b & 15];
-    }
-    return out;
-}
-
-std::string contentType(const fs::path& file) {
-    const std::string ext = asciiLower(file.extension().string());
-    static const std::map<std::string, std::string> types = {
-        {".html", "text/html; charset=utf-8"},
-        {".htm", "text/html; charset=utf-8"},
-        {".css", "text/css; charset=utf-8"},
-        {".js", "text/javascript; charset=utf-8"},
-        {".mjs", "text/javascript; charset=utf-8"},
-        {".json", "application/json"},
-        {".xml", "application/xml"},
-        {".txt", "text/plain; charset=utf-8"},
-        {".gif", "image/gif"},
-        {".jpg", "image/jpeg"},
-        {".jpeg", "image/jpeg"},
-        {".png", "image/png"},
-        {".svg", "image/svg+xml"},
-        {".ico", "image/x-icon"},
-        {".webp", "image/webp"},
-        {".woff2", "font/woff2"},
-    };
-    auto it = types.find(ext);
-    return it == types.end() ? "application/octet-stream" : it->second;
-}
-
 constexpr const char* kPageCsp =
     "default-src 'self'; script-src 'self'; style-src 'self' 'unsafe-inline'; "
     "img-src * data:; media-src *; font-src 'self'; connect-src 'self'; frame-src *; "
     "frame-ancestors 'self'; form-action 'self'; base-uri 'self'; object-src 'none'";
-// A generated site runs its own scripts, in an opaque origin that cannot reach the editor.
-constexpr const char* kPreviewCsp = "sandbox allow-scripts allow-popups";
 
 const char* kNotFoundPage = "<!doctype html><meta charset=utf-8><title>Not found</title>"
                             "<link rel=stylesheet href=\"/s/%TOKEN%/shell/shell.css\">"
@@ -76,9 +24,9 @@ const char* kNotFoundPage = "<!doctype html><meta charset=utf-8><title>Not found
 
 ServerState::ServerState(EventLoop& loop_, WebHost& host_, std::shared_ptr<bool> alive_,
                          const WebHostOptions& options)
-    : loop(loop_), host(&host_), alive(std::move(alive_)), token(randomToken()),
+    : loop(loop_), host(&host_), alive(std::move(alive_)), token(randomHexToken()),
       appFolder(options.appFolder), shellFolder(options.shellFolder),
-      servedFolders(options.servedFolders) {}
+      servedFolders(options.servedFolders), previewFolder(options.previewFolder) {}
 
 void ServerState::toLoop(std::function<void(WebHost&)> work) {
     loop.post([alive = std::weak_ptr<bool>(alive), host = host, work = std::move(work)] {
@@ -107,12 +55,8 @@ void ServerState::notFound(httplib::Response& res) {
 }
 
 void ServerState::serveFile(httplib::Response& res, const fs::path& file) {
-    try {
-        res.set_content(files::readFile(file), contentType(file).c_str());
-        res.status = 200;
-    } catch (const std::system_error&) {
+    if (!serveFileContent(res, file))
         notFound(res);
-    }
 }
 
 std::optional<fs::path> ServerState::appFile(const std::string& relative) const {
@@ -124,6 +68,11 @@ std::optional<fs::path> ServerState::appFile(const std::string& relative) const 
         return std::nullopt;
     auto found = files::resolveNoCase(appFolder, relative);
     if (!found || !fs::is_regular_file(*found))
+        return std::nullopt;
+    // Generated pages belong to the sandbox origin: under ours, a script they name by a relative
+    // address (the shell's own) would run as the editor.
+    const fs::path inPreview = found->lexically_relative(previewFolder);
+    if (!previewFolder.empty() && !inPreview.empty() && *inPreview.begin() != "..")
         return std::nullopt;
     return found;
 }
@@ -156,10 +105,13 @@ void ServerState::install() {
         {"Cache-Control", "no-store"},
         {"X-Frame-Options", "SAMEORIGIN"},
     });
-    server.new_task_queue = [] { return new httplib::ThreadPool(24); };
-    server.set_keep_alive_timeout(2);
-    // The channel writes small chunks; waiting for ACKs (Nagle) would add tens of ms each.
-    server.set_tcp_nodelay(true);
+    // A connection that carried our token is one of our pages': slow strangers never count
+    // against it (local_server.h).
+    const std::string ours = "/s/" + token + "/";
+    server.setTrust([ours](const httplib::Request& req) {
+        return req.target.size() >= ours.size() &&
+               web::constantTimeEqual(std::string_view(req.target).substr(0, ours.size()), ours);
+    });
     // Every request passes the checks here first (web_requests.h) and is routed by hand: the
     // token stays out of any pattern. An event that passed goes on to the one route of the
     // server's own, which reads its body.
@@ -196,22 +148,12 @@ void ServerState::route(const httplib::Request& req, httplib::Response& res,
     case web::Route::Pane:
         handlePane(res, verdict);
         return;
-    case web::Route::Preview: {
-        auto file = files::resolveNoCase(appFolder / "html/output", verdict.rest);
-        if (!file || !fs::is_regular_file(*file)) {
-            notFound(res);
-            return;
-        }
-        serveFile(res, *file);
-        res.headers.erase("Content-Security-Policy");
-        res.set_header("Content-Security-Policy", kPreviewCsp);
-        return;
-    }
     case web::Route::File: {
         auto file = appFile(verdict.rest);
         file ? serveFile(res, *file) : notFound(res);
         return;
     }
+    case web::Route::Mounted: // a sandbox origin's route, never the editor's
     case web::Route::NotFound:
         notFound(res);
         return;
@@ -224,6 +166,13 @@ void ServerState::handlePane(httplib::Response& res, const web::Verdict& verdict
         if (!verdict.query.empty())
             address += "?" + verdict.query;
         auto decision = std::make_shared<Decision>();
+        {
+            std::lock_guard lock(channelsMutex);
+            std::erase_if(decisions, [](const auto& d) { return d.expired(); });
+            decisions.push_back(decision);
+        }
+        if (stopping)
+            decision->set(true);
         toLoop([pane = verdict.pane, address, decision](WebHost& host) {
             // A failing handler still answers the page: it stays where it was.
             struct Answer {
@@ -253,6 +202,16 @@ void ServerState::handlePane(httplib::Response& res, const web::Verdict& verdict
     }
     auto file = appFile(verdict.rest);
     file ? serveFile(res, *file) : notFound(res);
+}
+
+void ServerState::endWaits() {
+    stopping = true;
+    std::lock_guard lock(channelsMutex);
+    for (auto& c : channels)
+        c->close();
+    for (auto& d : decisions)
+        if (auto decision = d.lock())
+            decision->set(true);
 }
 
 void ServerState::handleChannel(httplib::Response& res) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/event_loop.h"
+#include "platform/local_server.h"
 #include "platform/web_host.h"
 #include "platform/web_requests.h"
 
@@ -11,7 +12,6 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
-#include <httplib.h>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -74,19 +74,23 @@ public:
     const std::filesystem::path appFolder;
     const std::filesystem::path shellFolder;
     const std::vector<std::string> servedFolders;
+    const std::filesystem::path previewFolder; // never served here: see appFile()
     std::atomic<int> port{0};
     std::atomic<bool> stopping{false};
-    httplib::Server server;
+    LocalServer server;
     std::atomic<std::uint64_t> nextChannel{1};
 
     std::mutex channelsMutex;
     std::vector<std::shared_ptr<WebHost::Channel>> channels;
+    std::vector<std::weak_ptr<Decision>> decisions; // navigations waiting for the logic
 
     // Runs `work` on the loop thread while the host lives.
     void toLoop(std::function<void(WebHost&)> work);
 
-    // Sets the routes, headers and limits; call before binding.
+    // Sets the routes, headers and checks; call before start().
     void install();
+    // Ends every wait of the HTTP threads: channels close, waiting navigations are cancelled.
+    void endWaits();
 
 private:
     void refuse(httplib::Response& res, int status, const std::string& why);

@@ -74,6 +74,8 @@ bool subCreateLog(AppState& app, const std::string& name) {
     rs.setField("PublishedPages", 1);
     rs.setField("numberthispage", 0);
     rs.setField("Publishandupload", "");
+    // No template yet: left empty it would read as template 3, another site's.
+    rs.setField("UseDesignerTemplate", 0);
     const std::int32_t logId = readInt(rs["LogID"]);
     rs.update();
     app.logId = logId;

@@ -6,9 +6,11 @@
 #include "store/databases.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vellumite {
@@ -51,12 +53,25 @@ void requireWritable(const fs::path& folder) {
 
 } // namespace
 
+std::optional<std::string> openFolderWarning(const fs::path& appFolder) {
+    struct stat info {};
+    if (::stat(appFolder.c_str(), &info) != 0 || (info.st_mode & 077) == 0)
+        return std::nullopt;
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+    return "warning: other users of this computer can look into the app folder " +
+           appFolder.string() + " (mode " + mode + "); `chmod 700 " + appFolder.string() +
+           "` keeps it private";
+}
+
 void prepareAppFolder(const fs::path& appFolder, const fs::path& resources) {
     std::error_code ec;
-    fs::create_directories(appFolder, ec);
-    if (ec)
+    try {
+        platform::files::createFolders(appFolder);
+    } catch (const std::system_error& e) {
         throw AppFolderError("cannot create the app folder " + appFolder.string() + ": " +
-                             ec.message());
+                             e.code().message());
+    }
     if (!fs::is_directory(appFolder, ec))
         throw AppFolderError("cannot use " + appFolder.string() +
                              " as the app folder: "
@@ -71,7 +86,7 @@ void prepareAppFolder(const fs::path& appFolder, const fs::path& resources) {
                 continue;
             platform::files::copyMissing(entry.path(), appFolder / entry.path().filename());
         }
-        fs::create_directories(appFolder / "html/output");
+        platform::files::createFolders(appFolder / "html/output");
         createMissingDatabases(appFolder, resources / "db");
     } catch (const std::system_error& e) {
         throw AppFolderError(e.what());

@@ -36,7 +36,9 @@ auto withToolbarDatabase(const std::filesystem::path& appFolder, Work&& work) {
 
 // Creates the shipped databases that are missing in `appFolder` from the SQL scripts in
 // `scriptsFolder` ("<name>.sql", then "<name>-sample.sql" when present). A database is made
-// under a temporary name and renamed when complete, so a failure never leaves half of one.
+// under a temporary name, mode 0600, and renamed when complete, so a failure never leaves half
+// of one. A path that holds something unusable (a link to nowhere, a folder, a file that cannot
+// be read) is never replaced: AppFolderError says what is there.
 void createMissingDatabases(const std::filesystem::path& appFolder,
                             const std::filesystem::path& scriptsFolder);
 

@@ -66,8 +66,8 @@ test('a new user writes, edits, drafts, deletes and pages through posts', async 
   let page = await openEditor(browser, editor);
 
   await createSite(page, 'Garden diary');
-  await answer(page, notAvailable); // the template screen comes with later work
-  await openSite(page, 'Garden diary');
+  const templates = await shown(page, 'webTemplateSelect', '/selectframe.html');
+  await templates.click('a[href="<$content$>"]');
   await shown(page, 'webContent', '/contentedit.html');
   assert.deepEqual(await listedTitles(page), []);
   assert.equal(await (await sectionList(page, '/currentposts.html')).isVisible('.empty'), true);

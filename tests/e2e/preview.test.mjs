@@ -11,27 +11,33 @@ after(cleanup);
 const browser = await launchBrowser();
 
 // A post whose script tries everything a hostile page could against the editor that previews
-// it: read the editor's window, use its storage, and send page commands with the address token
-// it can read from its own location.
-const hostilePost = `<p id="probe">not run</p><script>
-const seen = [];
-try { seen.push('opener:' + window.opener.document.title); } catch (e) { seen.push('opener:blocked'); }
-try { localStorage.setItem('x', '1'); seen.push('storage:open'); } catch (e) { seen.push('storage:blocked'); }
-const base = location.href.split('/preview/')[0];
-const quit = base + '/pane/webFrontpage/' + encodeURIComponent('<$quit$>');
-fetch(quit).then(() => {}, () => {});
-new Image().src = quit;
-const f = document.createElement('iframe'); f.src = quit; document.body.appendChild(f);
-document.getElementById('probe').textContent = 'ran ' + seen.join(' ');
+// it: read the editor's window, use its storage, and fetch the editor's pages with every secret
+// its own address and referrer hold. It reports what it found.
+const hostilePost = (editorOrigin) => `<p id="probe">not run</p><script>
+(async () => {
+  const seen = { href: location.href, referrer: document.referrer, fetched: [] };
+  try { seen.opener = window.opener.document.title; } catch (e) { seen.opener = 'blocked'; }
+  try { localStorage.setItem('x', '1'); seen.storage = 'open'; } catch (e) { seen.storage = 'blocked'; }
+  const secrets = (location.href + ' ' + document.referrer).match(/[0-9a-f]{64}/g) || [];
+  const quit = encodeURIComponent('<$quit$>');
+  const targets = ['${editorOrigin}/', location.href];
+  for (const s of secrets) targets.push('${editorOrigin}/s/' + s + '/', '${editorOrigin}/s/' + s + '/pane/webFrontpage/' + quit);
+  for (const url of targets) {
+    try { const r = await fetch(url); seen.fetched.push(url + ' ' + r.status + ' ' + (await r.text()).length); }
+    catch (e) { /* refused: nothing fetched */ }
+    const f = document.createElement('iframe'); f.src = url; document.body.appendChild(f);
+  }
+  seen.tried = targets.length;
+  document.getElementById('probe').textContent = 'ran ' + JSON.stringify(seen);
+})();
 </script>`;
 
-test('preview opens the generated index in its own window, and its scripts cannot reach the editor', async () => {
+test('preview opens the generated index in its own window, from an origin that holds no secret of the editor', async () => {
   const dataDir = tempDir('vellumite-preview-');
-  execFileSync(process.env.VELLUMITE_BINARY, ['sites', '--data-dir', dataDir]);
-  execFileSync('sqlite3', [path.join(dataDir, 'vellumite.db'), `INSERT INTO VellumitePosts (LogID, posttitle, postbyline, posttext, postdate, posttime, PublishPage)
-           VALUES (1, 'Scripted', 'Tester', '${hostilePost.replaceAll("'", "''").replaceAll('\n', ' ')}', '2026-11-30', '12:00:00', 1)`]);
-
   const editor = await startEditor(['--offline'], { dataDir });
+  const token = editor.address.split('/s/')[1].replace(/\/$/, '');
+  execFileSync('sqlite3', [path.join(dataDir, 'vellumite.db'), `INSERT INTO VellumitePosts (LogID, posttitle, postbyline, posttext, postdate, posttime, PublishPage)
+           VALUES (1, 'Scripted', 'Tester', '${hostilePost(editor.origin).replaceAll("'", "''").replaceAll('\n', ' ')}', '2026-11-30', '12:00:00', 1)`]);
   const page = await openEditor(browser, editor);
 
   // Open the sample site from the site list, then press PREVIEW in the editor.
@@ -41,18 +47,25 @@ test('preview opens the generated index in its own window, and its scripts canno
   await content.click('a[href="<$preview$>"]');
   const preview = await popup;
   await preview.waitForLoadState();
-  assert.match(preview.url(), /\/preview\/index\.html$/);
+  assert.match(preview.url(), /^http:\/\/127\.0\.0\.1:\d+\/[0-9a-f]{64}\/preview\/index\.html$/);
+  assert.notEqual(new URL(preview.url()).origin, editor.origin, 'another origin than the editor\'s');
   assert.equal(await preview.evaluate(() => window.name), 'vellumitedisplay');
   assert.equal(await preview.title(), 'Welcome to Vellumite');
   assert.ok(await preview.$('text=Publishing to your web space'), 'the sample posts are on the page');
 
-  // The hostile post ran, in an opaque origin that is refused everything of the editor's.
+  // The hostile post ran, and found no secret of the editor's and nothing it could fetch.
   const probe = await until(async () => {
     const text = await preview.$eval('#probe', (p) => p.textContent).catch(() => '');
-    return text.startsWith('ran ') ? text : null;
+    return text.startsWith('ran ') ? JSON.parse(text.slice(4)) : null;
   }, 'the post script');
-  assert.match(probe, /opener:blocked/);
-  assert.match(probe, /storage:blocked/);
+  assert.equal(probe.href, preview.url());
+  assert.ok(!probe.href.includes(token), 'the editor\'s token is not in the address');
+  assert.equal(probe.referrer, '');
+  assert.equal(probe.opener, 'blocked');
+  assert.equal(probe.storage, 'blocked');
+  assert.equal(probe.tried, 4, 'the editor\'s origin, its own page, and the preview\'s secret used on the editor');
+  assert.deepEqual(probe.fetched, []);
+
   await new Promise((r) => setTimeout(r, 1000));
   assert.ok(isAlive(editor), 'the editor is still running: no page command got through');
   assert.ok(await pane(page, 'webContent').$('a[href="<$preview$>"]'), 'the editor is unchanged');

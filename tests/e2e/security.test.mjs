@@ -59,7 +59,8 @@ test('requests that are not from the editor\'s own pages change nothing; every a
   await new Promise((r) => setTimeout(r, 300));
   assert.ok(isAlive(editor), 'the quit command never ran');
 
-  // Every answer carries the protective headers; a generated page is sandboxed.
+  // Every answer carries the protective headers; generated pages are not the editor's to serve
+  // (they come from a sandbox origin, see preview.test.mjs).
   mkdirSync(path.join(editor.dataDir, 'html', 'output'), { recursive: true });
   writeFileSync(path.join(editor.dataDir, 'html', 'output', 'index.html'), '<script>1</script>');
   const plain = await request(editor.address);
@@ -68,10 +69,10 @@ test('requests that are not from the editor\'s own pages change nothing; every a
   assert.equal(plain.headers['x-content-type-options'], 'nosniff');
   assert.equal(plain.headers['referrer-policy'], 'no-referrer');
   assert.equal(plain.headers['cache-control'], 'no-store');
-  const preview = await request(`${editor.address}preview/index.html`);
-  assert.equal(preview.status, 200);
-  assert.equal(preview.headers['content-security-policy'], 'sandbox allow-scripts allow-popups');
-  assert.deepEqual(corsHeaders(preview.headers), []);
+  for (const generated of ['preview/index.html', 'pane/webContent/HTML/output/index.html', 'file/html/output/index.html']) {
+    const preview = await request(`${editor.address}${generated}`, { headers: { 'Sec-Fetch-Site': 'same-origin' } });
+    assert.equal(preview.status, 404, generated);
+  }
 
   // The same command from our own pages does run: the refusals above were the checks.
   // The process may end before its answer is written: it quits at once.

@@ -155,6 +155,29 @@ json FakeHost::dom(const platform::DocPath& where, std::string_view op, json arg
         element().text = value();
         return nullptr;
     }
+    if (op == "setAttribute") {
+        element().attributes[args.at("attribute").get<std::string>()] = value();
+        return nullptr;
+    }
+    if (op == "setBodyHtml") {
+        d.bodyHtml = value();
+        return nullptr;
+    }
+    const int sheet = args.value("sheet", -1);
+    if (op == "setStyleRule") {
+        d.styleRules[{sheet, args.at("rule").get<int>()}][args.at("property").get<std::string>()] =
+            value();
+        return nullptr;
+    }
+    if (op == "styleSheetText") {
+        if (!d.styleSheets.contains(sheet))
+            throw DomError("The page has no style sheet " + std::to_string(sheet) + ".");
+        return d.styleSheets[sheet];
+    }
+    if (op == "focus" || op == "scrollIntoView") {
+        d.focused.push_back(args.at("element").get<std::string>());
+        return nullptr;
+    }
     throw DomError("unknown page operation " + std::string(op));
 }
 

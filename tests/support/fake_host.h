@@ -17,6 +17,7 @@ namespace vellumite::testing {
 struct FakeElement {
     std::string className;
     std::string text;
+    std::map<std::string, std::string> attributes;
 };
 
 struct FakeDocument {
@@ -24,6 +25,11 @@ struct FakeDocument {
     std::map<std::string, std::vector<platform::FormElement>> forms; // in document order
     std::vector<std::string> formOrder;
     std::map<std::string, FakeElement> elements;
+    std::string bodyHtml;
+    // Style sheets by index: their text as read, and the properties set on rule (sheet, n).
+    std::map<int, std::string> styleSheets;
+    std::map<std::pair<int, int>, std::map<std::string, std::string>> styleRules;
+    std::vector<std::string> focused; // elements given the focus or scrolled to, in order
 
     // Adds a form with the given fields (name, value) of type "text".
     FakeDocument& form(const std::string& name,

@@ -287,6 +287,39 @@
     },
   };
 
+  // ---- One text field's selection, by position (the post box's formatting tools)
+
+  // Line breaks compared without regard to their form: the editor reads them as CR LF.
+  function sameText(a, b) {
+    const plain = (t) => String(t).replace(/\r\n?/g, '\n');
+    return plain(a) === plain(b);
+  }
+
+  function fieldSelection(doc, a) {
+    const field = findField(doc, a);
+    const start = field.selectionStart || 0;
+    const end = field.selectionEnd || 0;
+    return { text: field.value.slice(start, end), start, end };
+  }
+
+  function replaceFieldRange(doc, a) {
+    const field = findField(doc, a);
+    if (!sameText(field.value.slice(a.start, a.end), a.expected)) {
+      throw new Error(`The text of "${a.field}" changed while it was being edited; nothing was replaced.`);
+    }
+    field.setRangeText(a.value, a.start, a.end, 'select');
+    field.focus({ preventScroll: true });
+  }
+
+  function appendFieldText(doc, a) {
+    const field = findField(doc, a);
+    const { selectionStart, selectionEnd } = field;
+    field.setRangeText(a.value, field.value.length, field.value.length, 'preserve');
+    field.setSelectionRange(selectionStart, selectionEnd);
+  }
+
+  Object.assign(domOps, { fieldSelection, replaceFieldRange, appendFieldText });
+
   async function dom(op) {
     const p = pane(op.pane);
     // An operation on a page that is still loading waits for it, as the editor's pages are
@@ -614,7 +647,7 @@
       }
       case 'openWindow': {
         const w = window.open(op.url, op.name);
-        if (w && /^https?:/i.test(op.url)) { try { w.opener = null; } catch (e) { /* gone */ } }
+        if (w && /^https?:/i.test(op.url) && !op.keepOpener) { try { w.opener = null; } catch (e) { /* gone */ } }
         break;
       }
       case 'form':

@@ -208,11 +208,11 @@ export async function openSite(page, name) {
   await list.click(`a.site:has-text("${name}")`);
 }
 
-// The settings screen, reached from the editor; its category frame comes with later work.
+// The settings screen, reached from the editor, with its categories loaded in their frame.
 export async function openSettings(page) {
   await pane(page, 'webContent').click('a[href="<$setup$>"]');
   const setup = await shown(page, 'webSetup', '/setup.html');
-  await answer(page, notAvailable);
+  await until(() => loaded(paneFrame(page, 'webSetup', 0), '/categorycreate.html'), 'the category frame');
   return setup;
 }
 

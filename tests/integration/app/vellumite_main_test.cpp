@@ -1,6 +1,7 @@
 // The program's command line as a user runs it, on fresh app folders.
 #include "platform/database.h"
 #include "support/run_program.h"
+#include "support/site_database.h"
 #include "support/temp_dir.h"
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using testing_support::TempDir;
@@ -83,6 +85,8 @@ TEST(CommandLine, FailuresExitWithOneAndAOneLineReason) {
         {"--no-browser --port abc" + app, "vellumite: --port needs a number from 0 to 65535\n"},
         {"--no-browser --port 70000" + app, "vellumite: --port needs a number from 0 to 65535\n"},
         {"--no-browser --port -1" + app, "vellumite: --port needs a number from 0 to 65535\n"},
+        {"--no-browser --word-processor ' '" + app,
+         "vellumite: --word-processor needs a command\n"},
         {"edit --no-browser --online --offline" + app,
          "vellumite: --online and --offline exclude each other\n"},
         {"--no-browser --offline --port " + portText + app,
@@ -96,4 +100,46 @@ TEST(CommandLine, FailuresExitWithOneAndAOneLineReason) {
     }
     ::close(listener);
     EXPECT_FALSE(std::filesystem::exists(dir / "app/html/output/index.html"));
+}
+
+TEST(CommandLine, ADatabasePathHoldingSomethingElseIsNeverReplaced) {
+    TempDir dir;
+    namespace fs = std::filesystem;
+    const std::pair<std::string, std::string> cases[] = {
+        // how vellumite.db is made; what is said after "vellumite: vellumite.db in <folder>"
+        {"ln -s gone.db", " is a link to gone.db, which does not exist; it is left as it is "
+                          "(mend the link or remove it)\n"},
+        {"mkdir", " is not a database file; it is left as it is\n"},
+        {"ln -s real.db", ""}, // a link to a database is the user's choice, and used
+    };
+    int n = 0;
+    for (const auto& [make, said] : cases) {
+        const fs::path app = dir / std::to_string(++n);
+        fs::create_directories(app);
+        fs::permissions(app, fs::perms::owner_all);
+        testing_support::makeSiteDatabase(app / "real.db", true).close();
+        testing_support::runCommand(make + " " + (app / "vellumite.db").string());
+        const auto kind = fs::symlink_status(app / "vellumite.db").type();
+        for (std::string command : {"sites", "--no-browser --port 0"}) {
+            auto r = vellumite(command + " --data-dir '" + app.string() + "'");
+            if (said.empty()) {
+                EXPECT_EQ(r.output, "1  Welcome to Vellumite\n");
+                break;
+            }
+            EXPECT_EQ(r.status, 1) << make;
+            EXPECT_EQ(r.output, "vellumite: vellumite.db in " + app.string() + said);
+        }
+        EXPECT_EQ(fs::symlink_status(app / "vellumite.db").type(), kind) << make;
+        EXPECT_FALSE(fs::exists(app / "gone.db")) << make;
+    }
+}
+
+TEST(CommandLine, AnAppFolderOpenToOtherUsersIsNamedInAWarning) {
+    TempDir dir;
+    const std::string app = dir.path().string();
+    ::chmod(app.c_str(), 0751);
+    EXPECT_EQ(vellumite("sites --data-dir " + app).output,
+              "vellumite: warning: other users of this computer can look into the app folder " +
+                  app + " (mode 0751); `chmod 700 " + app +
+                  "` keeps it private\n1  Welcome to Vellumite\n");
 }

@@ -153,7 +153,7 @@ TEST_P(RealServerTest, TransfersAreByteExactAndResume) {
     roundTrip(pattern(300 * 1024 + 17, 2), "odd.bin");
 
     const std::string content = pattern(700 * 1024 + 3, 3);
-    writeFileAtomic(localBase / "whole.bin", content);
+    writeFileAtomic(localBase / "whole.bin", content, fs::perms(0644)); // the server reads it
     writeFileAtomic(local / "part.bin", content.substr(0, 250 * 1024));
     driver.progress.clear();
     ASSERT_TRUE(download("whole.bin", local / "part.bin", false));

@@ -1,14 +1,20 @@
-// The web host in a real browser: forms, modal dialogs and document operations round-trip.
+// The web host in a real browser: forms, modal dialogs and document operations round-trip; and
+// page commands go through while slow clients try to hold the server.
 #include "platform/files.h"
 #include "platform/web_host.h"
 #include "support/child_process.h"
+#include "support/raw_client.h"
 #include "support/site_database.h"
 #include "support/temp_dir.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <httplib.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace platform {
@@ -67,16 +73,20 @@ private:
     bool m_ended = false;
 };
 
+WebHostOptions optionsFor(const fs::path& appFolder, std::vector<std::string> panes) {
+    WebHostOptions options;
+    options.appFolder = appFolder;
+    options.shellFolder = testing_support::sourceShare() / "html/shell";
+    options.paneNames = std::move(panes);
+    options.caption = "Test Editor";
+    return options;
+}
+
 TEST(WebHostInBrowser, FormsDialogsAndDocumentOperationsRoundTrip) {
     testing_support::TempDir dir;
     fs::create_directories(dir / "html");
     EventLoop loop;
-    WebHostOptions options;
-    options.appFolder = dir.path();
-    options.shellFolder = testing_support::sourceShare() / "html/shell";
-    options.paneNames = {"webFrontpage", "webContent"};
-    options.caption = "Test Editor";
-    WebHost host(loop, options);
+    WebHost host(loop, optionsFor(dir.path(), {"webFrontpage", "webContent"}));
     host.start();
     fs::path chosen = dir / "picture.gif";
     files::writeFileAtomic(chosen, "GIF89a");
@@ -189,6 +199,63 @@ TEST(WebHostInBrowser, FormsDialogsAndDocumentOperationsRoundTrip) {
     EXPECT_THROW(content.document().fieldValue("nosuchform", "title"), DomError);
     EXPECT_NE(std::find(seen.begin(), seen.end(), "webContent " + (dir / "html/<$go$>").string()),
               seen.end());
+}
+
+TEST(WebHostUnderLoad, SlowConnectionsHoldNoPageCommand) {
+    testing_support::TempDir dir;
+    EventLoop loop;
+    WebHost host(loop, optionsFor(dir.path(), {"webFrontpage"}));
+    host.start();
+    int commands = 0;
+    host.onBeforeNavigate([&](auto&, auto&, auto&) { return ++commands > 0; });
+
+    // 40 connections from two other local addresses that send a request's head a line every
+    // 300 ms, so that no single read of the server waits long. Each address may hold 16.
+    std::vector<int> slow;
+    for (int i = 0; i < 40; ++i)
+        slow.push_back(testing_support::connectFrom("127.0.0." + std::to_string(2 + i % 2),
+                                                    host.port(), "GET /s/guess/ HTTP/1.1\r\n"));
+    std::jthread trickle([&](std::stop_token stop) {
+        std::mutex mutex;
+        std::condition_variable_any paced;
+        std::unique_lock lock(mutex);
+        while (!paced.wait_for(lock, stop, std::chrono::milliseconds(300),
+                               [&] { return stop.stop_requested(); }))
+            for (int fd : slow)
+                ::send(fd, "X-Slow: yes\r\n", 13, MSG_NOSIGNAL);
+    });
+
+    std::vector<int> answers;
+    int openMeanwhile = 0;
+    std::atomic<bool> done{false};
+    std::thread user([&] {
+        const std::string base = host.address().substr(host.address().find("/s/"));
+        for (int i = 0; i < 20; ++i) {
+            httplib::Client client("127.0.0.1", host.port());
+            client.set_connection_timeout(std::chrono::seconds(1)); // the deadline of a command
+            client.set_read_timeout(std::chrono::seconds(1));
+            auto r =
+                client.Get(base + "pane/webFrontpage/html/%3C$go$%3E",
+                           {{"Sec-Fetch-Site", "same-origin"}, {"Sec-Fetch-Mode", "navigate"}});
+            answers.push_back(r ? r->status : -1);
+        }
+        for (int fd : slow)
+            openMeanwhile += !testing_support::closedWithin(fd, std::chrono::milliseconds(0));
+        done = true;
+        loop.post([] {});
+    });
+    loop.runUntil([&] { return done.load(); }, std::chrono::seconds(60));
+    user.join();
+    EXPECT_EQ(answers, std::vector<int>(20, 204)) << "-1: no answer within 1 s";
+    EXPECT_EQ(commands, 20);
+    EXPECT_EQ(openMeanwhile, 32) << "the slow connections were held while the commands ran";
+    // Still trickling, each runs out of its request's time and is closed.
+    for (int fd : slow)
+        EXPECT_TRUE(testing_support::closedWithin(fd, std::chrono::seconds(20)));
+    trickle.request_stop();
+    trickle.join();
+    for (int fd : slow)
+        ::close(fd);
 }
 
 } // namespace

@@ -124,7 +124,25 @@ TEST(WebRequests, OurOwnRequestsAreRouted) {
     EXPECT_EQ(checkRequest(ourFrameLoad(""), kToken, kPort).route, Route::Shell);
     EXPECT_EQ(checkRequest(ourFrameLoad("shell/shell.js"), kToken, kPort).route, Route::ShellFile);
     EXPECT_EQ(checkRequest(ourFrameLoad("shell/other.js"), kToken, kPort).route, Route::NotFound);
-    const Verdict preview = checkRequest(ourFrameLoad("preview/item%201.html"), kToken, kPort);
-    EXPECT_EQ(preview.route, Route::Preview);
-    EXPECT_EQ(preview.rest, "item 1.html");
+    // Previews come from a sandbox origin, never from the editor's.
+    EXPECT_EQ(checkRequest(ourFrameLoad("preview/index.html"), kToken, kPort).route,
+              Route::NotFound);
+}
+
+TEST(WebRequests, ASandboxOriginAnswersUnderItsOwnSecretOnly) {
+    const std::string secret(64, 'c');
+    RequestFacts r = ourFrameLoad("");
+    auto check = [&](std::string target, std::string method = "GET") {
+        r.target = std::move(target);
+        r.method = std::move(method);
+        return checkSandboxRequest(r, secret, kPort);
+    };
+    EXPECT_EQ(check("/s/" + kToken + "/preview/x.html").status, 404) << "the editor's token";
+    EXPECT_EQ(check("/" + secret + "/preview/x.html", "POST").status, 405);
+    const Verdict page = check("/" + secret + "/preview/item%201.html?x=1", "HEAD");
+    EXPECT_EQ(page.route, Route::Mounted);
+    EXPECT_EQ(page.mount, "preview");
+    EXPECT_EQ(page.rest, "item 1.html");
+    r.host = "evil.test:8123";
+    EXPECT_EQ(check("/" + secret + "/preview/x.html").status, 421);
 }

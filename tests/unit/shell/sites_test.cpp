@@ -50,6 +50,8 @@ TEST_F(Sites, CreateOpensTheNewSiteAndRefusesANameInUseOrBlank) {
     EXPECT_EQ(f.host.caption(), "Vellumite - My weblog");
     for (const char* field : {"LogTitle", "displayTitle", "webBarTitle"})
         EXPECT_EQ(f.siteField(id, field), platform::Value("My weblog")) << field;
+    // Without a template until one is chosen, not with another site's.
+    EXPECT_EQ(f.siteField(id, "UseDesignerTemplate"), platform::Value(0));
 
     struct Case {
         std::string name;
