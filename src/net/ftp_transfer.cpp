@@ -307,7 +307,14 @@ void CFtpClient::UploadData() {
         if (m_bytesSent >= m_fileLength) {
             CloseLocalFile();
             m_link = DataLink::Sent;
-            m_objDataSocket.CloseSocket(); // the server sees the end of the file
+            // The server sees the end of the file. A server that refuses the file may have
+            // reset the connection already: its reply, not the reset, tells how it ended.
+            try {
+                m_objDataSocket.CloseSocket();
+            } catch (const platform::NumberedError& e) {
+                dataConnectionFailed(
+                    {e.number(), "CFtpClient.UploadData failed: " + e.description(), e.source()});
+            }
             return;
         }
         const auto length = static_cast<std::size_t>(
