@@ -49,7 +49,6 @@ constexpr const char* kVsftpdTlsConfig = R"(ssl_enable=YES
 allow_anon_ssl=YES
 force_anon_logins_ssl=YES
 force_anon_data_ssl=YES
-require_ssl_reuse=YES
 ssl_ciphers=HIGH
 )";
 
@@ -86,7 +85,8 @@ int freeLoopbackPort() {
     return port;
 }
 
-FtpServer::FtpServer(Kind kind, const fs::path& work, const TestCertificate* tls)
+FtpServer::FtpServer(Kind kind, const fs::path& work, const TestCertificate* tls,
+                     bool requireTlsReuse)
     : m_kind(kind), m_root(work / "root") {
     fs::create_directories(writableFolder());
     // setpriv: a test process that is killed must not leave its servers running.
@@ -120,7 +120,8 @@ FtpServer::FtpServer(Kind kind, const fs::path& work, const TestCertificate* tls
     if (tls)
         std::ofstream(work / "vsftpd.conf", std::ios::app)
             << kVsftpdTlsConfig << "rsa_cert_file=" << tls->certificate.string()
-            << "\nrsa_private_key_file=" << tls->key.string() << "\n";
+            << "\nrsa_private_key_file=" << tls->key.string()
+            << "\nrequire_ssl_reuse=" << (requireTlsReuse ? "YES" : "NO") << "\n";
     auto args = dieWithTest;
     args.insert(args.end(), {"/usr/sbin/vsftpd", (work / "vsftpd.conf").string()});
     Child child = startChild(args);

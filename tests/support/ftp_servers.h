@@ -21,7 +21,10 @@ public:
     static constexpr const char* kUser = "tester";
     static constexpr const char* kPassword = "s3cret";
 
-    FtpServer(Kind kind, const std::filesystem::path& work, const TestCertificate* tls = nullptr);
+    // `requireTlsReuse` false lets vsftpd take data connections that start a session of their
+    // own, as clients that cannot resume would need.
+    FtpServer(Kind kind, const std::filesystem::path& work, const TestCertificate* tls = nullptr,
+              bool requireTlsReuse = true);
     ~FtpServer();
     FtpServer(const FtpServer&) = delete;
     FtpServer& operator=(const FtpServer&) = delete;
