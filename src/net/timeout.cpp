@@ -33,8 +33,7 @@ ModuleState& state() {
 
 platform::EventLoop::Id arm(CTimeout& timeout, std::uintptr_t id, std::int32_t seconds) {
     if (seconds <= 0 || !timeout.loop().isLoopThread())
-        throw platform::NumberedError(17002, "Cannot create the timer",
-                                      "MTimeOutSupport.RegisterTimer");
+        throw platform::NumberedError(17002, "Cannot create the timer", "MTimeOutSupport.RegisterTimer");
     return timeout.loop().addPeriodicTimer(std::chrono::seconds(seconds), [id] {
         auto& timers = state().timers;
         if (auto it = timers.find(id); it != timers.end())
@@ -47,7 +46,7 @@ platform::EventLoop::Id arm(CTimeout& timeout, std::uintptr_t id, std::int32_t s
 void CreateTimer(platform::EventLoop& loop) {
     if (!loop.isLoopThread())
         throw platform::NumberedError(17001, "Cannot create the timer window.",
-                                      "MTimeOutSupport.CreateTimer");
+                            "MTimeOutSupport.CreateTimer");
 }
 
 void DestroyTimer() {}

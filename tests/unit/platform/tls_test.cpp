@@ -13,8 +13,6 @@
 namespace platform::tls {
 namespace {
 
-using testing_support::TestCertificate;
-
 struct Certificates {
     testing_support::TempDir folder;
     testing_support::TestCertificates made{folder.path()};
@@ -33,20 +31,17 @@ protected:
         ::close(fds[0]);
         ::close(fds[1]);
     }
-    // A server keeps its context, as a server's sessions belong to it.
-    std::unique_ptr<Connection> serverWith(const TestCertificate& certificate) {
-        if (!serverContext || serverCertificate != &certificate)
+    // One server context for the suite's connections: a server's sessions belong to it.
+    std::unique_ptr<Connection> serverEnd() {
+        if (!serverContext)
             serverContext =
-                Context::server(certificate.certificate.string(), certificate.key.string());
-        serverCertificate = &certificate;
+                Context::server(made().server.certificate.string(), made().server.key.string());
         return std::make_unique<Connection>(serverContext, fds[1]);
     }
     std::unique_ptr<Connection> clientFor(const std::string& name, bool withCa = true,
                                           const SavedSession& resume = {}) {
-        if (!clientContext || clientWithCa != withCa)
-            clientContext = Context::client(withCa ? made().caFile().string() : "");
-        clientWithCa = withCa;
-        return std::make_unique<Connection>(clientContext, fds[0], name, resume);
+        return std::make_unique<Connection>(Context::client(withCa ? made().caFile().string() : ""),
+                                            fds[0], name, resume);
     }
     // Steps both ends until both have finished the handshake; false on a failure.
     static bool handshake(Connection& client, Connection& server) {
@@ -86,65 +81,29 @@ protected:
     }
 
     static std::unique_ptr<Certificates> certificates;
-    std::shared_ptr<Context> serverContext, clientContext;
-    bool clientWithCa = false;
-    const TestCertificate* serverCertificate = nullptr;
+    std::shared_ptr<Context> serverContext;
     int fds[2] = {-1, -1};
     bool writeWaited = false;
 };
 
 std::unique_ptr<Certificates> TlsTest::certificates;
 
-TEST_F(TlsTest, TheCertificateIsCheckedAgainstTheTrustStoreAndThePeersName) {
-    struct Case {
-        const char* peerName;
-        bool withCa;
-        const TestCertificate& presented;
-        const char* verifyError; // empty when verified
-    };
-    const Case cases[] = {
-        {"127.0.0.1", true, made().server, ""},
-        {"localhost", true, made().server, ""},
-        {"127.0.0.1", false, made().server, "unable to get local issuer certificate"},
-        {"127.0.0.2", true, made().server, "IP address mismatch"},
-        {"example.org", true, made().server, "hostname mismatch"},
-        {"127.0.0.1", false, made().replacement, "self-signed certificate"},
-        {"other.example", true, made().otherHost, ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.peerName) + " " + c.presented.fingerprint);
-        TearDown();
-        SetUp();
-        auto client = clientFor(c.peerName, c.withCa);
-        auto server = serverWith(c.presented);
-        // The check is the holder's: the handshake completes either way.
-        ASSERT_TRUE(handshake(*client, *server)) << client->error() << server->error();
-        EXPECT_EQ(client->verified(), std::string(c.verifyError).empty());
-        EXPECT_EQ(client->verifyError(), c.verifyError);
-        const Certificate peer = client->peerCertificate();
-        EXPECT_EQ(peer.fingerprint, c.presented.fingerprint) << "as openssl prints it";
-        EXPECT_NE(peer.subject.find("CN="), std::string::npos) << peer.subject;
-        EXPECT_FALSE(peer.notAfter.empty());
-    }
-}
-
-TEST_F(TlsTest, DataGoesBothWaysAndTheCloseNoticeEndsTheStream) {
-    auto client = clientFor("127.0.0.1");
-    auto server = serverWith(made().server);
-    ASSERT_TRUE(handshake(*client, *server));
-    EXPECT_EQ(client->version(), "TLSv1.3");
-    EXPECT_FALSE(client->cipher().empty());
+// The certificate checks themselves are tested with CSocket, which holds the verdict.
+TEST_F(TlsTest, DataGoesThroughAndTheStreamEndsWithOrWithoutACloseNotice) {
+    auto client = clientFor("127.0.0.1", /*withCa=*/false);
+    auto server = serverEnd();
+    ASSERT_TRUE(handshake(*client, *server)) << "the handshake ends whoever vouches";
+    EXPECT_FALSE(client->verified());
+    EXPECT_EQ(client->verifyError(), "unable to get local issuer certificate");
+    EXPECT_EQ(client->peerCertificate().fingerprint, made().server.fingerprint);
     EXPECT_EQ(client->peerCertificate().issuer, "CN=Vellumite Test CA");
+    EXPECT_EQ(client->version(), "TLSv1.3");
 
-    std::string up(3 * 1024 * 1024 + 7, '\0'), down(500 * 1024 + 1, '\0');
+    std::string up(3 * 1024 * 1024 + 7, '\0');
     for (std::size_t i = 0; i < up.size(); ++i)
         up[i] = static_cast<char>(i * 31 + i / 4099);
-    for (std::size_t i = 0; i < down.size(); ++i)
-        down[i] = static_cast<char>(i * 17 + 3);
     EXPECT_TRUE(transfer(*client, *server, up) == up);
     EXPECT_TRUE(writeWaited) << "more than the socket holds, so writes had to wait";
-    const std::string gotDown = transfer(*server, *client, down);
-    EXPECT_TRUE(gotDown == down) << gotDown.size() << " of " << down.size();
 
     char buffer[16];
     EXPECT_EQ(client->read(buffer, sizeof buffer).status, Status::WantRead);
@@ -163,7 +122,7 @@ TEST_F(TlsTest, TheServersSessionIsResumedByTheNextConnection) {
         TearDown();
         SetUp();
         auto client = clientFor("127.0.0.1", true, resume ? saved : SavedSession());
-        auto server = serverWith(made().server);
+        auto server = serverEnd();
         ASSERT_TRUE(handshake(*client, *server));
         // Under TLS 1.3 the sessions come after the handshake, with the first data read.
         EXPECT_EQ(transfer(*server, *client, "220 ready\r\n"), "220 ready\r\n");
