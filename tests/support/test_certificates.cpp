@@ -29,7 +29,6 @@ TestCertificates::TestCertificates(const fs::path& folder) : m_folder(folder) {
         shellQuoted((folder / "ca.key").string()) + " -out " + shellQuoted(caFile().string()));
     server = make("server", "IP:127.0.0.1,DNS:localhost", true);
     replacement = make("replacement", "IP:127.0.0.1,DNS:localhost", false);
-    otherHost = make("other", "DNS:other.example", true);
 }
 
 TestCertificate TestCertificates::make(const std::string& name, const std::string& altNames,

@@ -22,8 +22,6 @@ public:
     TestCertificate server;
     // For the same names but self-signed: the server's certificate after a change.
     TestCertificate replacement;
-    // Signed by the authority, for another host.
-    TestCertificate otherHost;
 
 private:
     TestCertificate make(const std::string& name, const std::string& altNames, bool signedByCa);

@@ -69,6 +69,8 @@ TEST_F(FtpCommandTest, FailuresPrintTheClientsErrorAndExitNonZero) {
          "error 16530: Not logged in."},
         {"ls " + base + "/a%0d%0aDELE%20x", "error 5: Invalid procedure call or argument"},
         {"ls http://127.0.0.1/", "must start with ftp://"},
+        {"ls ftpes://127.0.0.1:" + std::to_string(py.port()) + "/",
+         "error 16010: The server does not offer FTP over TLS"},
         {"put " + base + "/x.txt '" + (local / "nothere").string() + "'", "cannot open"},
         {"--timeout 5 ls ftp://127.0.0.1:" + std::to_string(testing_support::freeLoopbackPort()) +
              "/",
@@ -119,8 +121,6 @@ TEST(FtpCommandTlsTest, TrustComesFromTheCaFileOrTheFingerprintAndOtherwiseTheFi
         {"--trust-fingerprint " + certificates.replacement.fingerprint + " ls " + url + "/",
          {"error 10601: ", fingerprint, "the server's certificate has changed"}},
         {"--trust-fingerprint 12:34 ls " + url + "/", {"takes a SHA-256 fingerprint"}},
-        {caFile + " ls ftp://127.0.0.1:" + std::to_string(server.port()) + "/",
-         {"need an ftpes:// address"}},
         {"ls ftps://127.0.0.1/", {"implicit TLS (ftps://) is not supported"}},
     };
     for (const auto& [args, expected] : refusals) {

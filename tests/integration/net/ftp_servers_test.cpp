@@ -198,31 +198,6 @@ INSTANTIATE_TEST_SUITE_P(Servers, RealServerTest,
                                            kVsTlsActive),
                          name);
 
-// Over TLS: the control connection is checked against the trust store, and every data
-// connection resumes a session of it.
-class TlsTransferTest : public RealServerTest {};
-
-TEST_P(TlsTransferTest, EveryDataConnectionIsEncryptedAndResumesASession) {
-    roundTrip("", "empty.bin");
-    roundTrip(pattern(64 * 1024 + 5, 5), "page.html");
-    ASSERT_TRUE(driver.succeeds([&] { client.EnumFiles(); }));
-    ASSERT_EQ(client.CurrentDirectoryFiles()->Count(), 2);
-
-    ASSERT_EQ(driver.tls.size(), 1u + 5u) << "the control connection, then five transfers";
-    EXPECT_NE(driver.tls[0].find("control connection: TLSv1."), std::string::npos);
-    EXPECT_NE(driver.tls[0].find("certificate trusted by the system"), std::string::npos);
-    for (std::size_t i = 1; i < driver.tls.size(); ++i)
-        EXPECT_TRUE(driver.tls[i].find("data connection: TLSv1.") == 0 &&
-                    driver.tls[i].find("session resumed") != std::string::npos)
-            << driver.tls[i];
-    ASSERT_TRUE(driver.succeeds([&] { client.QuitSession(); }));
-}
-
-INSTANTIATE_TEST_SUITE_P(Servers, TlsTransferTest,
-                         ::testing::Values(kPyTlsPassive, kPyTlsActive, kVsTlsPassive,
-                                           kVsTlsActive),
-                         name);
-
 // 50 MB each way: one server in each mode, to keep the suite quick.
 class LargeTransferTest : public RealServerTest {};
 

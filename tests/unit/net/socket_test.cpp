@@ -482,18 +482,6 @@ TEST_F(TlsSocketTest, BytesSentDuringTheHandshakeWaitAndTheCloseNoticeEndsTheStr
     EXPECT_FALSE(serverEvents.saw("error")) << serverEvents.error;
 }
 
-TEST_F(TlsSocketTest, ACloseDuringTheHandshakeWaitsForIt) {
-    client.OnConnect = [&] {
-        client.StartTls(clientOptions(made().caFile().string()));
-        client.CloseSocket();
-    };
-    client.Connect("127.0.0.1", listening.LocalPort());
-    ASSERT_TRUE(pumpUntil([&] { return serverEvents.saw("close"); }));
-    EXPECT_EQ(serverEvents.events, (std::vector<std::string>{"tls", "close"}))
-        << serverEvents.error;
-    EXPECT_TRUE(r.saw("tls"));
-}
-
 TEST_F(TlsSocketTest, OnlyACertificateTheTrustStoreOrTheUserVouchesForIsAccepted) {
     const std::string ca = made().caFile().string(), fingerprint = made().server.fingerprint;
     struct Case {

@@ -35,12 +35,11 @@ TEST(TrustedCertificates, OneAnswerPerSiteAndServerKeptPrivately) {
     EXPECT_EQ(trusted.fingerprint(2, "ftp.example.org:21"), "BB:02");
 }
 
-TEST(TrustedCertificates, AnUnreadableFileTrustsNothingAndIsReplacedOnTheNextAnswer) {
+TEST(TrustedCertificates, AFileOfAnotherShapeTrustsNothingAndIsReplacedOnTheNextAnswer) {
     testing_support::TempDir folder;
-    const fs::path file = folder / TrustedCertificates::kFileName;
     for (const char* content : {"not json", "{\"site\": 1}", "[{\"site\": \"1\"}, 7]"}) {
         SCOPED_TRACE(content);
-        platform::files::writeFileAtomic(file, content);
+        platform::files::writeFileAtomic(folder / TrustedCertificates::kFileName, content);
         TrustedCertificates trusted(folder.path());
         EXPECT_EQ(trusted.fingerprint(1, "h:21"), "");
         trusted.trust(1, "h:21", "EE:05");
