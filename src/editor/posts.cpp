@@ -208,7 +208,8 @@ DeletedPost subDeletePost(AppState& app, std::int32_t postId) {
     // A post already gone counts as published: the lists that showed it are rebuilt.
     const std::int32_t publishPage = post.eof() ? 1 : readInt(post["PublishPage"]);
     db.execute("DELETE FROM VellumitePosts WHERE LogID=? AND postID=?", {app.logId, postId});
-    if (publishPage == 1) {
+    // Published on any page (not only the first): the posts list that showed it is rebuilt.
+    if (publishPage != 0) {
         subBuildCurrentPosts(app, 1);
         subShowCurrentPosts(app);
         return DeletedPost::CurrentPostsShown;

@@ -141,8 +141,20 @@ std::optional<EventLoop::Clock::duration> EventLoop::timeUntilNextTimer() const 
 }
 
 bool EventLoop::pumpOnce(std::chrono::milliseconds maxWait) {
+    return pass(maxWait, nullptr);
+}
+
+namespace {
+
+bool stopped(const std::function<bool()>* stop) {
+    return stop && (*stop)();
+}
+
+} // namespace
+
+bool EventLoop::pass(std::chrono::milliseconds maxWait, const std::function<bool()>* stop) {
     PassGuard guard(*this, m_depth);
-    const std::uint64_t pass = ++m_pass;
+    const std::uint64_t passNumber = ++m_pass;
 
     Clock::duration wait = maxWait;
     {
@@ -182,15 +194,23 @@ bool EventLoop::pumpOnce(std::chrono::milliseconds maxWait) {
         if (fds[i].revents != 0)
             ready.push_back({watched[i - 1].first, watched[i - 1].second, fds[i].revents});
 
-    bool ran = runReadyWatches(ready);
-    ran |= runDueTimers(pass);
-    ran |= runPostedMessages();
+    bool ran = runReadyWatches(ready, stop);
+    if (stopped(stop))
+        return ran;
+    ran |= runDueTimers(passNumber, stop);
+    if (stopped(stop))
+        return ran;
+    ran |= runPostedMessages(stop);
     return ran;
 }
 
-bool EventLoop::runReadyWatches(const std::vector<ReadyWatch>& ready) {
+bool EventLoop::runReadyWatches(const std::vector<ReadyWatch>& ready,
+                                const std::function<bool()>* stop) {
     bool ran = false;
     for (const auto& r : ready) {
+        if (ran && stopped(stop))
+            break; // a watch left unserved is still ready on the next poll
+
         auto it = m_watches.find(r.id);
         if (it == m_watches.end())
             continue;            // removed by an earlier callback of this pass
@@ -207,7 +227,7 @@ bool EventLoop::runReadyWatches(const std::vector<ReadyWatch>& ready) {
     return ran;
 }
 
-bool EventLoop::runDueTimers(std::uint64_t pass) {
+bool EventLoop::runDueTimers(std::uint64_t pass, const std::function<bool()>* stop) {
     auto now = Clock::now();
     std::vector<std::pair<Clock::time_point, Id>> due;
     for (const auto& [id, timer] : m_timers)
@@ -217,6 +237,8 @@ bool EventLoop::runDueTimers(std::uint64_t pass) {
 
     bool ran = false;
     for (const auto& [when, id] : due) {
+        if (ran && stopped(stop))
+            break; // still due: the next pass runs it
         auto it = m_timers.find(id);
         if (it == m_timers.end())
             continue;
@@ -236,7 +258,7 @@ bool EventLoop::runDueTimers(std::uint64_t pass) {
     return ran;
 }
 
-bool EventLoop::runPostedMessages() {
+bool EventLoop::runPostedMessages(const std::function<bool()>* stop) {
     std::size_t count;
     {
         std::lock_guard lock(m_postedMutex);
@@ -246,6 +268,8 @@ bool EventLoop::runPostedMessages() {
     // order instead of leaving them to this pass.
     bool ran = false;
     for (std::size_t i = 0; i < count; ++i) {
+        if (ran && stopped(stop))
+            break; // left in the queue, in order, for the pass outside
         Callback message;
         {
             std::lock_guard lock(m_postedMutex);
@@ -275,7 +299,7 @@ bool EventLoop::runUntil(const std::function<bool()>& done,
                 return false;
             wait = std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(left));
         }
-        pumpOnce(wait);
+        pass(wait, &done);
     }
     return true;
 }

@@ -61,7 +61,9 @@ public:
     bool pumpOnce(std::chrono::milliseconds maxWait = std::chrono::milliseconds(0));
 
     // Pumps until `done()` is true (returns true) or `timeout` has passed (returns false).
-    // Without a timeout it waits as long as it takes, or until quit() is called.
+    // Without a timeout it waits as long as it takes, or until quit() is called. The pass that
+    // makes `done()` true stops right there: what was queued behind the awaited event runs after
+    // the waiting code has gone on, as it would have if it had come a moment later.
     bool runUntil(const std::function<bool()>& done,
                   std::optional<std::chrono::milliseconds> timeout = std::nullopt);
 
@@ -89,15 +91,17 @@ private:
         std::uint64_t generation; // the newest pass when it was added or restarted
     };
 
-    bool runPostedMessages();
+    // One pass; stops early once `stop` (when given) holds after a callback.
+    bool pass(std::chrono::milliseconds maxWait, const std::function<bool()>* stop);
+    bool runPostedMessages(const std::function<bool()>* stop);
     // Runs timers that are due and were armed before pass `pass` began.
-    bool runDueTimers(std::uint64_t pass);
+    bool runDueTimers(std::uint64_t pass, const std::function<bool()>* stop);
     struct ReadyWatch {
         Id id;
         std::uint64_t dispatches;
         short revents;
     };
-    bool runReadyWatches(const std::vector<ReadyWatch>& ready);
+    bool runReadyWatches(const std::vector<ReadyWatch>& ready, const std::function<bool()>* stop);
     std::optional<Clock::duration> timeUntilNextTimer() const;
     void drainWakeup();
 

@@ -4,6 +4,7 @@
 
 #include "platform/sandbox_origin.h"
 #include "platform/text.h"
+#include "platform/web_requests.h"
 #include "platform/web_server.h"
 
 #include <csignal>
@@ -157,6 +158,9 @@ void WebHost::attachChannel(const std::shared_ptr<Channel>& channel) {
     }
     m_channel = channel;
     m_everAttached = true;
+    // The new page loads every pane: each is busy until it says it has.
+    for (auto& [name, state] : m_panes)
+        ++state.navSeq;
     if (m_graceTimer) {
         m_loop.cancelTimer(*m_graceTimer);
         m_graceTimer.reset();
@@ -204,6 +208,14 @@ void WebHost::handleEvent(const json& event) {
         it->second.loadedSeq = std::max(it->second.loadedSeq, std::min(seq, it->second.navSeq));
         if (event.value("top", false))
             fireDocumentComplete(pane, addressFromUrl(event.value("url", "")));
+    } else if (type == "command") {
+        // A page command clicked in a pane, as the server would have been asked to load it.
+        auto link = web::paneLink(event.value("url", ""), origin(), m_server->token);
+        // Nobody waits for its decision: the page already stayed where it was.
+        if (link)
+            handleNavigation(link->pane,
+                             web::appAddress(m_options.appFolder, link->relative, link->query),
+                             [](bool) {});
     } else if (type == "form") {
         Form* f = findForm(event.value("form", ""));
         if (f)
@@ -211,6 +223,9 @@ void WebHost::handleEvent(const json& event) {
                        event.value("props", json::object()), event.value("argument", ""));
     } else if (type == "error") {
         msgBox("The page could not be changed: " + event.value("message", std::string("?")),
+               m_options.messageTitle, MsgButtons::Ok);
+    } else if (type == "loadFailed") {
+        msgBox(event.value("message", std::string("A page could not be shown.")),
                m_options.messageTitle, MsgButtons::Ok);
     }
 }
@@ -286,12 +301,14 @@ void WebHost::setPaneOrder(const std::string& pane, bool front) {
 
 bool WebHost::busy(const std::string& pane) const {
     auto it = m_panes.find(pane);
-    return it != m_panes.end() && it->second.loadedSeq < it->second.navSeq;
+    return m_channel && it != m_panes.end() && it->second.loadedSeq < it->second.navSeq;
 }
 
 bool WebHost::waitUntilNotBusy(const std::string& pane,
                                std::optional<std::chrono::milliseconds> timeout) {
-    return m_loop.runUntil([&] { return m_stopping || !busy(pane); }, timeout) && !m_stopping;
+    return m_loop.runUntil([&] { return m_stopping || !busy(pane); },
+                           timeout.value_or(m_options.busyTimeout)) &&
+           !m_stopping;
 }
 
 json WebHost::dom(const DocPath& where, std::string_view op, json args, bool read) {

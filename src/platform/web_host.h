@@ -27,7 +27,12 @@ struct WebHostOptions {
     std::string messageTitle; // the title of the host's own messages (failures of the page)
     // Top-level folders of the app folder that pages may load from (never the databases).
     std::vector<std::string> servedFolders = {"html", "templates", "external"};
-    std::chrono::milliseconds readTimeout{15'000}; // a page that does not answer a read
+    // The page answers every read within a few seconds, even behind a page that is loading
+    // (it gives up on a load after two); longer means it is gone.
+    std::chrono::milliseconds readTimeout{5'000};
+    // How long waitUntilNotBusy waits when its caller names no limit: the page reports every
+    // navigation finished, loaded or not, within a few seconds.
+    std::chrono::milliseconds busyTimeout{5'000};
     // Pages of this folder are previewed from a sandbox origin (sandbox_origin.h); none when
     // empty.
     std::filesystem::path previewFolder;
@@ -44,6 +49,13 @@ class SandboxOrigin;
 // previews of generated sites come from another origin with a secret of its own, sandboxed
 // into an opaque origin (sandbox_origin.h). The port is never shared, and slow or idle
 // connections cannot hold the pages (local_server.h).
+//
+// The page operations and events, their order and their sequence numbers are described at the
+// top of shell.js. A pane is busy from a navigation until the page reports it finished (shown,
+// superseded or failed); without a connected page nothing is loading, so nothing is busy, and a
+// page that connects loads every pane anew. A click on a page command reaches the logic as an
+// event on the same ordered stream as the answers to questions, so an answer is always handled
+// before a command clicked after it.
 //
 // Without a connected shell page, the window's state (caption, pane order, what each pane and
 // frame shows, open forms and dialogs) is kept and drawn when a page connects; document writes

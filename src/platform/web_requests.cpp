@@ -4,6 +4,7 @@
 #include "platform/text.h"
 
 #include <map>
+#include <variant>
 
 namespace platform::web {
 
@@ -26,19 +27,37 @@ Verdict routed(Route route, std::string rest = {}) {
     return v;
 }
 
-Verdict checkPane(const RequestFacts& request, std::string_view rest, std::string_view query) {
+// "<pane>/<path>" of a pane address: the pane and the decoded path. Refused (400) with control
+// bytes or a malformed escape, not found without a path.
+std::variant<PaneLink, Verdict> splitPane(std::string_view rest, std::string_view query) {
     const std::size_t slash = rest.find('/');
     if (slash == std::string_view::npos)
         return routed(Route::NotFound);
     auto relative = percentDecode(rest.substr(slash + 1));
     if (!relative || hasControlBytes(*relative) || hasControlBytes(query))
         return refused(400, "Bad address.");
+    return PaneLink{std::string(rest.substr(0, slash)), std::move(*relative), std::string(query)};
+}
+
+Verdict checkPane(const RequestFacts& request, std::string_view rest, std::string_view query) {
+    auto split = splitPane(rest, query);
+    if (auto* verdict = std::get_if<Verdict>(&split))
+        return *verdict;
     if (!fromOurPages(request) || isPrefetch(request))
         return refused(403, std::string(kNotFromUs));
-    Verdict v = routed(Route::Pane, std::move(*relative));
-    v.pane = std::string(rest.substr(0, slash));
+    auto& link = std::get<PaneLink>(split);
+    Verdict v = routed(Route::Pane, std::move(link.relative));
+    v.pane = std::move(link.pane);
     v.navigation = isNavigation(request);
     return v;
+}
+
+// "/s/<token>/" at the start of `path`, the token compared in constant time: what follows.
+std::optional<std::string_view> afterToken(std::string_view path, std::string_view token) {
+    if (path.size() < 4 + token.size() || path.substr(0, 3) != "/s/" ||
+        !constantTimeEqual(path.substr(3, token.size()), token) || path[3 + token.size()] != '/')
+        return std::nullopt;
+    return path.substr(4 + token.size());
 }
 
 Verdict checkGet(const RequestFacts& request, std::string_view rest, std::string_view query) {
@@ -123,11 +142,10 @@ Verdict checkRequest(const RequestFacts& request, std::string_view token, int po
     const std::size_t question = target.find('?');
     std::string_view path = target.substr(0, question);
     std::string_view query = question == std::string_view::npos ? "" : target.substr(question + 1);
-    // "/s/<token>/..."
-    if (path.size() < 4 + token.size() || path.substr(0, 3) != "/s/" ||
-        !constantTimeEqual(path.substr(3, token.size()), token) || path[3 + token.size()] != '/')
+    auto after = afterToken(path, token);
+    if (!after)
         return refused(404, "Not found.");
-    std::string_view rest = path.substr(4 + token.size());
+    std::string_view rest = *after;
     Verdict verdict;
     if (request.method == "POST") {
         // Our own pages only: a POST always carries its Origin.
@@ -192,6 +210,29 @@ std::string contentType(const std::filesystem::path& file) {
     };
     auto it = types.find(asciiLower(file.extension().string()));
     return it == types.end() ? "application/octet-stream" : it->second;
+std::optional<PaneLink> paneLink(std::string_view url, std::string_view origin,
+                                 std::string_view token) {
+    if (url.substr(0, origin.size()) != origin)
+        return std::nullopt;
+    std::string_view target = url.substr(origin.size());
+    target = target.substr(0, target.find('#')); // the fragment never reaches a server
+    const std::size_t question = target.find('?');
+    std::string_view query = question == std::string_view::npos ? "" : target.substr(question + 1);
+    auto rest = afterToken(target.substr(0, question), token);
+    if (!rest || rest->substr(0, 5) != "pane/")
+        return std::nullopt;
+    auto split = splitPane(rest->substr(5), query);
+    if (auto* link = std::get_if<PaneLink>(&split))
+        return std::move(*link);
+    return std::nullopt;
+}
+
+std::string appAddress(const std::filesystem::path& appFolder, std::string_view relative,
+                       std::string_view query) {
+    std::string address = (appFolder / relative).string();
+    if (!query.empty())
+        address += "?" + std::string(query);
+    return address;
 }
 
 } // namespace platform::web

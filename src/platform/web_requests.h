@@ -70,6 +70,23 @@ Verdict checkSandboxRequest(const RequestFacts& request, std::string_view secret
 // The Content-Type a file is served with, by its extension.
 std::string contentType(const std::filesystem::path& file);
 
+// A page command clicked in a pane, which the shell page sends as an event instead of loading
+// it: the link's full address ("http://127.0.0.1:<port>/s/<token>/pane/<pane>/<path>?<query>"),
+// split and decoded exactly as a load of that address would be. Nothing for an address of
+// another origin, with a wrong token, outside the panes, or with control bytes.
+struct PaneLink {
+    std::string pane;
+    std::string relative; // decoded path below the app folder
+    std::string query;    // without its "?"
+};
+std::optional<PaneLink> paneLink(std::string_view url, std::string_view origin,
+                                 std::string_view token);
+
+// The address a pane's navigation is handed to the logic as: the file of the app folder that
+// `relative` names, with the query as it came.
+std::string appAddress(const std::filesystem::path& appFolder, std::string_view relative,
+                       std::string_view query);
+
 // Compares without revealing through its timing where the first difference lies.
 bool constantTimeEqual(std::string_view a, std::string_view b);
 

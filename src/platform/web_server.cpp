@@ -162,9 +162,7 @@ void ServerState::route(const httplib::Request& req, httplib::Response& res,
 
 void ServerState::handlePane(httplib::Response& res, const web::Verdict& verdict) {
     if (verdict.navigation) {
-        std::string address = (appFolder / verdict.rest).string();
-        if (!verdict.query.empty())
-            address += "?" + verdict.query;
+        std::string address = web::appAddress(appFolder, verdict.rest, verdict.query);
         auto decision = std::make_shared<Decision>();
         {
             std::lock_guard lock(channelsMutex);

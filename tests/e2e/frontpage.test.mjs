@@ -63,9 +63,9 @@ test('online: frames 2 and 3 show the fetched pages, answered before or after th
     const service = await startService(['--delay-ms', String(delayMs)]);
     const editor = await startEditor(['--online', '--service-url', service.url]);
     if (!delayMs) { // answered and written before any browser has loaded the front page
+      // Both answers handled: the editor writes each page before it shows it.
       const written = (file) => existsSync(path.join(editor.dataDir, 'html', file));
       await until(async () => written('recentlyUpdated.html') && written('versioninfonew.html'), 'the fetched files');
-      await new Promise((r) => setTimeout(r, 300));
     }
     const page = await openEditor(browser, editor);
     await until(async () => page.frame({ name: 'news' })?.url().endsWith('/html/versioninfonew.html'), 'news frame');

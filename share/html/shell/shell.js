@@ -1,18 +1,62 @@
-// The shell page's agent: applies the editor's operations to the panes, in order, and answers.
+// The shell page's agent: applies the editor's operations to the panes and answers.
+//
+// The operation protocol
+//
+// The editor sends operations down the channel (POST channel, answered with a stream): one JSON
+// object per line, named by `op`. The page sends events back (POST event) one at a time, in the
+// order they happened, each tagged with the channel's id so that the editor drops the events of
+// a page it has replaced.
+//
+// Operations on the window (sync, caption, order, modal, modalClose, openWindow, form,
+// formSet, formCaption, formHide, formUnload, superseded) apply at once, in order of arrival.
+// Operations on a pane (navigate, dom) go through that pane's lane: in order among themselves,
+// and one on a document waits while that document or one above it is being navigated, because
+// the editor always shows a page before it changes it. Nothing else waits, and nothing waits
+// for an event that may not come: every navigation finishes, after LOAD_LIMIT at the latest.
+//
+// navigate {pane, frames, url, seq}: points the pane (frames []) or frame frames[0] of it, in
+//   that frames[1], and so on, at url. seq counts the navigations of the pane, its frames
+//   included; sync repeats the newest. A navigation has finished when
+//   - its frame shows a new document at that address that has loaded. This is read from the
+//     document itself, on every load event and on a short poll: a browser skips the load event
+//     of a frame whose parent began to navigate while it loaded, so the event alone may never
+//     come;
+//   - or a later navigation of the same frame, or of one above it, replaces it;
+//   - or it cannot be: there is no such frame ({type: 'error'} at once), the browser shows its
+//     error page ({type: 'loadFailed', message} at once), or nothing new has come within
+//     LOAD_LIMIT ({type: 'loadFailed', message} then).
+//   Once every navigation of a pane up to seq has finished, the page sends
+//   {type: 'loaded', pane, seq, top, url}; top when the pane's own document has loaded, url its
+//   address. Until then the editor counts the pane busy.
+// dom {id, pane, frames, name, args, read}: runs domOps[name] on that document. A read is
+//   answered {type: 'reply', id, ok, value | error}; a write that fails sends
+//   {type: 'error', message}.
+// modal {id, kind, text, title, ...}: a question, shown over the panes until answered with
+//   {type: 'modal', id, result}; modalClose {id} takes it away when the editor stops waiting.
+// sync {channel, caption, order, panes, forms, modals}: the whole window, first on a channel;
+//   every pane is loaded anew and reported as above.
+//
+// Page commands: a click on a link to a page command ("<$...$>") in a pane is not followed but
+// sent as {type: 'command', url}. It reaches the editor on the same ordered stream as the
+// answers, so an answer given just before it is handled first, and it starts no navigation that
+// would cut short the loading of the frames below it. Everything else a page loads goes to the
+// server, which asks the editor first.
 'use strict';
 
 (() => {
   const base = location.pathname.replace(/(index\.html)?$/, '');
+  const paneBase = new URL(base + 'pane/', location.href).href;
   const panesEl = document.getElementById('panes');
   const formsEl = document.getElementById('forms');
   const modalEl = document.getElementById('modal');
   const noticeEl = document.getElementById('notice');
   const captionEl = document.getElementById('caption');
-  const LOAD_TIMEOUT = 15000;
+  const LOAD_LIMIT = 2000; // a navigation that has shown nothing new by then has failed
+  const POLL_MS = 50;
 
   let channel = 0;
   let superseded = false;
-  const panes = new Map(); // name -> { frame, seq }
+  const panes = new Map(); // name -> { frame, open, received, reported }
   const modals = [];       // open modal requests, newest last
   const forms = new Map(); // name -> { el, model }
   const saved = new Map(); // saved selections
@@ -31,11 +75,14 @@
     return sending;
   }
 
-  let working = Promise.resolve();
-  function enqueue(op) {
-    working = working.then(() => apply(op)).catch((err) => {
-      if (op.op === 'dom' && !op.read) post({ type: 'error', message: String(err && err.message || err) });
-    });
+  function messageOf(err) { return String((err && err.message) || err); }
+
+  function receive(op) {
+    try {
+      apply(op);
+    } catch (err) {
+      post({ type: 'error', message: messageOf(err) });
+    }
   }
 
   async function connect() {
@@ -55,7 +102,7 @@
           while ((nl = buffer.indexOf('\n')) >= 0) {
             const line = buffer.slice(0, nl);
             buffer = buffer.slice(nl + 1);
-            if (line) enqueue(JSON.parse(line));
+            if (line) receive(JSON.parse(line));
           }
         }
       } catch (e) {
@@ -63,18 +110,16 @@
       }
       if (superseded) return;
       showNotice('The editor has stopped or is restarting. Trying again…');
-      await sleep(1500);
+      await new Promise((r) => setTimeout(r, 1500));
     }
   }
-
-  function sleep(ms) { return new Promise((r) => setTimeout(r, ms)); }
 
   function showNotice(text) {
     noticeEl.hidden = !text;
     document.getElementById('notice-text').textContent = text;
   }
 
-  // ---- Panes and frames
+  // ---- Panes, frames and their lanes
 
   function pane(name) {
     let p = panes.get(name);
@@ -84,7 +129,9 @@
       frame.title = name;
       frame.addEventListener('load', () => hookTree(frame.contentWindow));
       panesEl.appendChild(frame);
-      p = { frame, seq: 0 };
+      // open: seq of each navigation received and not finished; received: the newest seq;
+      // reported: the newest seq the editor was told has finished.
+      p = { frame, open: [], received: 0, reported: 0 };
       panes.set(name, p);
     }
     return p;
@@ -100,44 +147,185 @@
     return win;
   }
 
-  function waitForLoad(target) {
-    return new Promise((resolve) => {
-      const done = () => { clearTimeout(timer); target.removeEventListener('load', done); resolve(); };
-      const timer = setTimeout(done, LOAD_TIMEOUT);
-      target.addEventListener('load', done);
-    });
-  }
-
   function hrefOf(win) {
     try { return win.location.href; } catch (e) { return ''; }
   }
 
-  // Loads `url` into a pane (path empty) or one of its frames, without adding to the history.
-  async function load(paneName, path, url) {
-    if (path.length === 0) {
-      const frame = pane(paneName).frame;
-      const loaded = waitForLoad(frame);
-      try { frame.contentWindow.location.replace(url); } catch (e) { frame.src = url; }
-      await loaded;
-      return;
-    }
-    const win = frameWindow(paneName, path);
-    const element = win.frameElement;
-    const loaded = element ? waitForLoad(element) : sleep(50);
-    win.location.replace(url);
-    await loaded;
+  let generation = 0; // a sync drops what the lanes still held for the page before
+  const lanes = new Map(); // pane name -> the promise of its newest operation
+  function inLane(paneName, work) {
+    const mine = generation;
+    const run = () => (mine === generation ? work() : undefined);
+    const next = (lanes.get(paneName) || Promise.resolve()).then(run);
+    lanes.set(paneName, next.catch((err) => post({ type: 'error', message: messageOf(err) })));
   }
 
-  async function loadPane(name, state) {
-    const p = pane(name);
-    if (state.url) {
-      await load(name, [], state.url);
-      for (const f of state.frames || []) {
-        try { await load(name, f.frames, f.url); } catch (e) { /* the page has no such frame */ }
+  // ---- Navigations and how they finish
+
+  const navigations = new Set(); // started and not finished
+
+  function isPrefix(head, path) {
+    return head.length <= path.length && head.every((index, i) => index === path[i]);
+  }
+
+  // Resolves once no navigation of the pane is under way for the document at `path` (when
+  // `inclusive`) or for any document above it.
+  async function settled(paneName, path, inclusive) {
+    for (;;) {
+      let blocking = null;
+      for (const nav of navigations) {
+        if (nav.pane === paneName && isPrefix(nav.frames, path) && (inclusive || nav.frames.length < path.length)) {
+          blocking = nav;
+          break;
+        }
       }
+      if (!blocking) return;
+      await blocking.done;
     }
-    p.seq = state.seq;
-    post({ type: 'loaded', pane: name, seq: state.seq, top: !!state.url, url: hrefOf(p.frame.contentWindow) });
+  }
+
+  // Tells the editor how far the pane's navigations have finished (see the top of this file).
+  function settle(paneName, seq, loadedTop) {
+    const p = pane(paneName);
+    const i = p.open.indexOf(seq);
+    if (i >= 0) p.open.splice(i, 1);
+    const upTo = p.open.length ? Math.min(...p.open) - 1 : p.received;
+    if (upTo <= p.reported && !loadedTop) return;
+    p.reported = Math.max(p.reported, upTo);
+    post({ type: 'loaded', pane: paneName, seq: p.reported, top: loadedTop, url: loadedTop ? hrefOf(p.frame.contentWindow) : '' });
+  }
+
+  function finish(nav, how, message) {
+    if (!navigations.delete(nav)) return;
+    if (nav.element) nav.element.removeEventListener('load', nav.onLoad);
+    if (how === 'loaded') hookTree(nav.window);
+    if (message) post({ type: 'loadFailed', message });
+    nav.resolve();
+    settle(nav.pane, nav.seq, nav.frames.length === 0 && how === 'loaded');
+  }
+
+  function sameAddress(href, url) {
+    try {
+      const a = new URL(href);
+      const b = new URL(url, location.href);
+      a.hash = '';
+      b.hash = '';
+      return a.href === b.href;
+    } catch (e) {
+      return false;
+    }
+  }
+
+  function sameOrigin(url) {
+    try { return new URL(url, location.href).origin === location.origin; } catch (e) { return false; }
+  }
+
+  function shortName(url) {
+    try { return decodeURIComponent(new URL(url, location.href).pathname.split('/').pop()); } catch (e) { return url; }
+  }
+
+  const tooLate = `it did not load within ${LOAD_LIMIT / 1000} seconds`;
+  function notShown(url, why) {
+    return `The page ${shortName(url)} could not be shown: ${why}.`;
+  }
+
+  // Looks at what the frame shows now; finishes the navigation when that settles it.
+  function check(nav) {
+    if (!navigations.has(nav)) return;
+    let win;
+    try { win = frameWindow(nav.pane, nav.frames); } catch (e) { win = null; }
+    // The frame went with the document that held it: whatever replaced that came later.
+    if (!win || win.frameElement !== nav.element) return finish(nav, 'superseded');
+    const late = performance.now() - nav.started > LOAD_LIMIT;
+    let doc;
+    let href;
+    try {
+      doc = win.document;
+      href = win.location.href;
+    } catch (e) {
+      // Another origin's page: the one shown before (still there), the one asked for, or the
+      // browser's own error page in place of one of ours.
+      if (nav.before === null && !nav.sawLoad) {
+        if (late) finish(nav, 'failed', notShown(nav.url, tooLate));
+      } else if (sameOrigin(nav.url)) {
+        finish(nav, 'failed', notShown(nav.url, 'the browser could not load it'));
+      } else if (nav.sawLoad || late) {
+        finish(nav, 'loaded');
+      }
+      return;
+    }
+    if (doc === nav.before && !nav.sawLoad) {
+      if (late) finish(nav, 'failed', notShown(nav.url, tooLate));
+      return;
+    }
+    if (doc.readyState !== 'loading') hookTree(win);
+    if (doc.readyState === 'complete' || nav.sawLoad || late) {
+      // A page that took the frame elsewhere (a form it sent) came after us.
+      finish(nav, sameAddress(href, nav.url) ? 'loaded' : 'superseded');
+    }
+  }
+
+  let polling = null;
+  function poll() {
+    if (polling || navigations.size === 0) return;
+    polling = setTimeout(() => {
+      polling = null;
+      for (const nav of [...navigations]) check(nav);
+      poll();
+    }, POLL_MS);
+  }
+
+  // Points a pane or one of its frames at `url`. Runs in the pane's lane.
+  async function navigate(paneName, frames, url, seq, quiet) {
+    await settled(paneName, frames, false);
+    for (const other of [...navigations]) {
+      if (other.pane === paneName && isPrefix(frames, other.frames)) finish(other, 'superseded');
+    }
+    let win;
+    try {
+      win = frameWindow(paneName, frames);
+    } catch (err) {
+      // A frame the page does not have: said (unless the page was only being restored), and
+      // the pane is not left busy.
+      if (!quiet) post({ type: 'error', message: messageOf(err) });
+      settle(paneName, seq, false);
+      return;
+    }
+    const nav = { pane: paneName, frames, url, seq, window: win, element: win.frameElement, started: performance.now() };
+    try { nav.before = win.document; } catch (e) { nav.before = null; }
+    nav.done = new Promise((resolve) => { nav.resolve = resolve; });
+    nav.onLoad = () => { nav.sawLoad = true; check(nav); };
+    if (nav.element) nav.element.addEventListener('load', nav.onLoad);
+    navigations.add(nav);
+    try {
+      win.location.replace(url);
+    } catch (err) {
+      if (frames.length === 0) pane(paneName).frame.src = url;
+      else finish(nav, 'failed', notShown(url, messageOf(err)));
+    }
+    poll();
+  }
+
+  function navigateInLane(paneName, frames, url, seq, quiet) {
+    const p = pane(paneName);
+    p.open.push(seq);
+    p.received = Math.max(p.received, seq);
+    inLane(paneName, () => navigate(paneName, frames, url, seq, quiet));
+  }
+
+  // Shows what the editor had in a pane, when a page (re)connects.
+  function loadPane(name, state) {
+    const p = pane(name);
+    p.open = [];
+    p.received = state.seq;
+    p.reported = 0;
+    if (!state.url) {
+      settle(name, state.seq, false);
+      return;
+    }
+    navigateInLane(name, [], state.url, state.seq, false);
+    // The page may have changed since its frames were shown: a frame it lacks is no news.
+    for (const f of state.frames || []) navigateInLane(name, f.frames, f.url, state.seq, true);
   }
 
   function setOrder(order) {
@@ -151,13 +339,36 @@
     captionEl.textContent = text;
   }
 
+  // ---- Page commands
+
+  function isCommandLink(href) {
+    if (typeof href !== 'string' || !href.startsWith(paneBase)) return false;
+    try {
+      return decodeURIComponent(href.slice(paneBase.length).split('#')[0]).includes('<$');
+    } catch (e) {
+      return false;
+    }
+  }
+
+  // Runs after the page's own handlers (a link a page script handled is left to it).
+  function sendCommandClick(event) {
+    if (event.defaultPrevented || event.button !== 0 || !channel || superseded) return;
+    const target = event.target;
+    const link = target && typeof target.closest === 'function' ? target.closest('a[href], area[href]') : null;
+    if (!link || !isCommandLink(link.href)) return;
+    event.preventDefault();
+    post({ type: 'command', url: link.href });
+  }
+
   // Remembers the text field last used in each document, for the selection tools: clicking a
-  // link in the page takes the focus away from the field but leaves its selection.
+  // link in the page takes the focus away from the field but leaves its selection. Also sends
+  // the page commands clicked in it.
   function hookTree(win) {
     try {
       const doc = win.document;
       if (!doc.__vellumiteHooked) {
         doc.__vellumiteHooked = true;
+        doc.addEventListener('click', sendCommandClick);
         doc.addEventListener('focusin', (e) => {
           const t = e.target;
           if (t && (t.tagName === 'TEXTAREA' || (t.tagName === 'INPUT' && /^(text|search|url|email)$/i.test(t.type)))) {
@@ -321,10 +532,9 @@
   Object.assign(domOps, { fieldSelection, replaceFieldRange, appendFieldText });
 
   async function dom(op) {
-    const p = pane(op.pane);
-    // An operation on a page that is still loading waits for it, as the editor's pages are
-    // always written and shown before they are changed.
-    if (p.loading) await p.loading;
+    // A page that is still loading is waited for: the editor shows its pages before it
+    // changes them.
+    await settled(op.pane, op.frames, true);
     const win = frameWindow(op.pane, op.frames);
     hookTree(win);
     const fn = domOps[op.name];
@@ -585,57 +795,61 @@
 
   // ---- Applying the editor's operations
 
-  async function apply(op) {
+  async function runDom(op) {
+    if (!op.read) {
+      try {
+        await dom(op);
+      } catch (err) {
+        post({ type: 'error', message: messageOf(err) });
+      }
+      return;
+    }
+    let reply;
+    try {
+      reply = { type: 'reply', id: op.id, ok: true, value: await dom(op) };
+    } catch (err) {
+      reply = { type: 'reply', id: op.id, ok: false, error: messageOf(err) };
+    }
+    post(reply);
+  }
+
+  function sync(op) {
+    channel = op.channel;
+    generation++;
+    lanes.clear();
+    for (const nav of [...navigations]) {
+      navigations.delete(nav);
+      if (nav.element) nav.element.removeEventListener('load', nav.onLoad);
+      nav.resolve();
+    }
+    setCaption(op.caption);
+    for (const name of op.order) pane(name);
+    setOrder(op.order);
+    for (const f of op.forms) renderForm(f);
+    for (const [name, f] of forms) if (!op.forms.some((m) => m.name === name)) { f.el.remove(); forms.delete(name); }
+    modals.length = 0;
+    modals.push(...op.modals);
+    renderModal();
+    for (const [name, state] of Object.entries(op.panes)) loadPane(name, state);
+  }
+
+  function apply(op) {
     switch (op.op) {
-      case 'sync': {
-        channel = op.channel;
-        setCaption(op.caption);
-        for (const name of op.order) pane(name);
-        setOrder(op.order);
-        for (const f of op.forms) renderForm(f);
-        for (const [name, f] of forms) if (!op.forms.some((m) => m.name === name)) { f.el.remove(); forms.delete(name); }
-        modals.length = 0;
-        modals.push(...op.modals);
-        renderModal();
-        await Promise.all(Object.entries(op.panes).map(([name, state]) => loadPane(name, state)));
+      case 'sync':
+        sync(op);
         break;
-      }
-      case 'navigate': {
-        const p = pane(op.pane);
-        const done = load(op.pane, op.frames, op.url);
-        p.loading = done;
-        try {
-          await done;
-        } catch (e) {
-          // A frame the page does not have: said, and the pane is not left busy for ever.
-          post({ type: 'error', message: String(e && e.message || e) });
-        } finally {
-          if (p.loading === done) p.loading = null;
-        }
-        p.seq = op.seq;
-        post({ type: 'loaded', pane: op.pane, seq: op.seq, top: op.frames.length === 0, url: hrefOf(p.frame.contentWindow) });
+      case 'navigate':
+        navigateInLane(op.pane, op.frames, op.url, op.seq, false);
         break;
-      }
+      case 'dom':
+        inLane(op.pane, () => runDom(op));
+        break;
       case 'order':
         setOrder(op.order);
         break;
       case 'caption':
         setCaption(op.text);
         break;
-      case 'dom': {
-        if (op.read) {
-          let reply;
-          try {
-            reply = { type: 'reply', id: op.id, ok: true, value: await dom(op) };
-          } catch (e) {
-            reply = { type: 'reply', id: op.id, ok: false, error: String(e && e.message || e) };
-          }
-          post(reply);
-        } else {
-          await dom(op);
-        }
-        break;
-      }
       case 'modal':
         modals.push(op);
         renderModal();

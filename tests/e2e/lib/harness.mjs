@@ -86,6 +86,17 @@ export async function launchBrowser() {
   return context;
 }
 
+// Firefox ESR, headless, driven over WebDriver BiDi.
+export async function launchFirefox() {
+  const { default: puppeteer } = await import('puppeteer-core');
+  const browser = await puppeteer.launch({
+    browser: 'firefox', executablePath: '/usr/bin/firefox-esr', headless: true,
+    userDataDir: tempDir('vellumite-firefox-'),
+  });
+  cleanups.push(() => browser.close());
+  return browser;
+}
+
 // The shell page of the editor, opened in a fresh tab, with the front page shown.
 export async function openEditor(context, editor) {
   const page = await context.newPage();

@@ -37,6 +37,7 @@ async function dialogs(page) {
   await answer(page, 'There is no file /no/such/file.');
   await answer(page, 'Type the full path of the file.', process.env.USER_FILE);
   await answer(page, 'The page could not be changed: The page in webContent has no frame 3.');
+  await answer(page, 'The page slow-page.html could not be shown: it did not load within 2 seconds.');
   await page.waitForSelector('#modal', { state: 'hidden' });
 }
 

@@ -120,20 +120,31 @@ TEST_F(Posts, VanishedPostOrDraftIsStoredAnew) {
     EXPECT_EQ(count(), 2);
 }
 
-TEST_F(Posts, DeletingAPageTwoPostShowsTheDraftsAndOtherSitesAreUntouched) {
-    const std::int32_t gone = addPost("page two", "2024-05-02", "12:00:00", 2);
-    addPost("a draft", "2024-05-01", "12:00:00", 0);
+TEST_F(Posts, DeletingRebuildsTheListThatShowedThePostAndOtherSitesAreUntouched) {
+    // A post published on page 2 (every post after a site's first twenty) is a post.
+    const std::int32_t pageTwo = addPost("page two", "2024-05-02", "12:00:00", 2);
+    addPost("page one", "2024-05-03", "12:00:00", 1);
+    const std::int32_t draft = addPost("a draft", "2024-05-01", "12:00:00", 0);
+    addPost("another draft", "2024-05-01", "13:00:00", 0);
     const std::int32_t mine = app.logId;
     app.logId = addSite("Other");
     const std::int32_t theirs = addPost("theirs", "2024-05-01");
     app.logId = mine;
 
-    host.msgAnswers = {platform::MsgResult::Yes, platform::MsgResult::Yes};
-    EXPECT_EQ(subDeletePost(app, gone), DeletedPost::DraftsShown);
-    EXPECT_EQ(count("postID=" + std::to_string(gone)), 0);
+    host.msgAnswers = {platform::MsgResult::Yes, platform::MsgResult::Yes,
+                       platform::MsgResult::Yes};
+    EXPECT_EQ(subDeletePost(app, pageTwo), DeletedPost::CurrentPostsShown);
+    EXPECT_EQ(count("postID=" + std::to_string(pageTwo)), 0);
+    EXPECT_EQ(selectedTab(), "ahrefrecentposts");
+    EXPECT_EQ(frameShown(0), htmlPath("currentposts.html"));
+    EXPECT_TRUE(contains(page("currentposts.html"), ">page one</a>"));
+    EXPECT_FALSE(contains(page("currentposts.html"), ">page two</a>"));
+
+    EXPECT_EQ(subDeletePost(app, draft), DeletedPost::DraftsShown);
     EXPECT_EQ(selectedTab(), "ahrefdrafts");
     EXPECT_EQ(frameShown(0), htmlPath("draft.html"));
-    EXPECT_TRUE(contains(page("draft.html"), ">a draft</a>"));
+    EXPECT_TRUE(contains(page("draft.html"), ">another draft</a>"));
+    EXPECT_FALSE(contains(page("draft.html"), ">a draft</a>"));
 
     subDeletePost(app, theirs);
     EXPECT_EQ(count("postID=" + std::to_string(theirs)), 1);

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -181,4 +182,45 @@ TEST(EventLoop, AMessagePostedInsideAPassRunsWithoutWaiting) {
     loop.pumpOnce(std::chrono::seconds(5));
     EXPECT_TRUE(ran);
     EXPECT_LT(EventLoop::Clock::now() - start, std::chrono::seconds(4));
+}
+
+TEST(EventLoop, ANestedWaitGoesOnBeforeWhatWasQueuedBehindItsEvent) {
+    // A handler asks a question and waits in place; the answer and a command clicked right
+    // after it arrive together. The handler must go on with its answer before the command
+    // runs, as it would have had the command come a moment later, whatever brought the answer.
+    enum class Source { Message, Timer, Watch };
+    for (Source source : {Source::Message, Source::Timer, Source::Watch}) {
+        EventLoop loop;
+        Pipe pipe;
+        std::vector<std::string> order;
+        bool answered = false;
+        auto answer = [&] {
+            answered = true;
+            order.push_back("answer");
+        };
+        std::optional<EventLoop::Id> watch;
+        loop.post([&] {
+            order.push_back("ask");
+            if (source == Source::Message)
+                loop.post(answer);
+            if (source == Source::Timer)
+                loop.addTimer(0ms, answer);
+            if (source == Source::Watch) {
+                watch = loop.watchFd(pipe.read, POLLIN, [&](short) {
+                    char c;
+                    [[maybe_unused]] auto n = ::read(pipe.read, &c, 1);
+                    answer();
+                });
+                ASSERT_EQ(::write(pipe.write, "y", 1), 1);
+            }
+            loop.post([&] { order.push_back("command"); });
+            ASSERT_TRUE(loop.runUntil([&] { return answered; }, 1s));
+            order.push_back("handled");
+        });
+        loop.runUntil([&] { return order.size() >= 4; }, 1s);
+        EXPECT_EQ(order, (std::vector<std::string>{"ask", "answer", "handled", "command"}))
+            << "source " << static_cast<int>(source);
+        if (watch)
+            loop.unwatchFd(*watch);
+    }
 }

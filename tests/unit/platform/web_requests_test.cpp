@@ -146,3 +146,36 @@ TEST(WebRequests, ASandboxOriginAnswersUnderItsOwnSecretOnly) {
     r.host = "evil.test:8123";
     EXPECT_EQ(check("/" + secret + "/preview/x.html").status, 421);
 }
+
+TEST(WebRequests, ACommandClickedInAPaneIsReadAsItsLoadWouldBe) {
+    const std::string origin = "http://127.0.0.1:8123";
+    const std::string ours = origin + "/s/" + kToken + "/";
+    struct Case {
+        const char* what;
+        std::string url;
+        std::optional<PaneLink> link;
+    };
+    const Case cases[] = {
+        {"a command of a frame", ours + "pane/webContent/html/%3C$delete-7$%3E",
+         PaneLink{"webContent", "html/<$delete-7$>", ""}},
+        {"its query kept, its fragment dropped", ours + "pane/webFrontpage/html/x.html?a=%3C$#top",
+         PaneLink{"webFrontpage", "html/x.html", "a=%3C$"}},
+        {"another origin", "http://127.0.0.1:8124/s/" + kToken + "/pane/webContent/html/x", {}},
+        {"a wrong token", origin + "/s/" + std::string(64, 'b') + "/pane/webContent/html/x", {}},
+        {"not a pane", ours + "preview/%3C$quit$%3E", {}},
+        {"a pane without a page", ours + "pane/webContent", {}},
+        {"a line break", ours + "pane/webContent/html/%0A%3C$quit$%3E", {}},
+    };
+    for (const auto& c : cases) {
+        auto link = paneLink(c.url, origin, kToken);
+        ASSERT_EQ(link.has_value(), c.link.has_value()) << c.what;
+        if (link) {
+            EXPECT_EQ(link->pane, c.link->pane) << c.what;
+            EXPECT_EQ(link->relative, c.link->relative) << c.what;
+            EXPECT_EQ(link->query, c.link->query) << c.what;
+        }
+    }
+    EXPECT_EQ(appAddress("/data", "html/<$delete-7$>", ""), "/data/html/<$delete-7$>");
+    EXPECT_EQ(appAddress("/data", "html/newlog.html", "newLogName=x"),
+              "/data/html/newlog.html?newLogName=x");
+}
