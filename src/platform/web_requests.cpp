@@ -210,6 +210,8 @@ std::string contentType(const std::filesystem::path& file) {
     };
     auto it = types.find(asciiLower(file.extension().string()));
     return it == types.end() ? "application/octet-stream" : it->second;
+}
+
 std::optional<PaneLink> paneLink(std::string_view url, std::string_view origin,
                                  std::string_view token) {
     if (url.substr(0, origin.size()) != origin)
