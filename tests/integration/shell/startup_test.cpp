@@ -1,10 +1,9 @@
-// Start-up and shutdown against a real app folder, real SQLite and the fake web service.
+// Start-up and shutdown against a real app folder and real SQLite.
 #include "core/panes.h"
 #include "platform/files.h"
 #include "shell/startup.h"
 #include "store/app_folder.h"
 #include "support/fake_host.h"
-#include "support/fake_service.h"
 #include "support/site_database.h"
 #include "support/temp_dir.h"
 
@@ -36,9 +35,6 @@ protected:
         return false;
     }
     fs::path html(const std::string& name) const { return dir.path() / "html" / name; }
-    std::string contents(const std::string& name) const {
-        return fs::exists(html(name)) ? platform::files::readFile(html(name)) : "";
-    }
 
     testing_support::TempDir dir;
     platform::EventLoop loop;
@@ -76,41 +72,8 @@ TEST_F(Startup, OfflineStartShowsTheFrontPageAndTheWelcomeNoteAndShutdownUndoesI
     EXPECT_EQ(host.findForm("frmImage"), nullptr);
 }
 
-TEST_F(Startup, FetchedPagesWaitForTheFrontPageThenFillFrames2And3) {
-    testing_support::FakeService service(
-        {"--version-body", "new version", "--recent-body", "recent sites"});
-    platform::files::writeFileAtomic(html("versioninfonew.html"), "stale");
-    auto app = makeApp(true, service.url());
-    host.busyPanes["webFrontpage"] = true; // the browser has not loaded it yet
-    Shell shell(*app, CommandHandlers{});
-    // The completions wait inside the loop while the pane is busy, so the test looks from a
-    // timer, then lets the pane finish loading.
-    bool writtenFirst = false;
-    bool framesWaited = false;
-    std::function<void()> check = [&] {
-        if (contents("recentlyUpdated.html") != "recent sites" ||
-            contents("versioninfonew.html") != "new version") {
-            loop.addTimer(50ms, check);
-            return;
-        }
-        writtenFirst = true;
-        framesWaited = !navigated({"webFrontpage", {2}}, html("versioninfonew.html")) &&
-                       !navigated({"webFrontpage", {3}}, html("recentlyUpdated.html"));
-        host.busyPanes["webFrontpage"] = false;
-    };
-    loop.addTimer(50ms, check);
-    shell.start();
-    EXPECT_TRUE(loop.runUntil(
-        [&] {
-            return navigated({"webFrontpage", {2}}, html("versioninfonew.html")) &&
-                   navigated({"webFrontpage", {3}}, html("recentlyUpdated.html"));
-        },
-        20s));
-    EXPECT_TRUE(writtenFirst);
-    EXPECT_TRUE(framesWaited);
-    EXPECT_TRUE(host.messages.empty());
-}
-
+// Fetched pages fill frames 2 and 3 whether they come before or after the front page has
+// loaded: see the browser test of the front page.
 TEST_F(Startup, AFailedFetchChangesNothingAndSaysNothing) {
     auto app = makeApp(true, "http://127.0.0.1:1");
     Shell shell(*app, CommandHandlers{});

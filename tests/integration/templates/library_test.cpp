@@ -1,6 +1,6 @@
 // The shipped site template library: every template generates the sample site into pages a
-// browser parses without error, carries the whole tag vocabulary, loads nothing from outside and
-// has its 70x70 thumbnail; the designable ("rqzd~") ones hold the designer's element rules.
+// browser parses without error, carries the whole tag vocabulary and has its 70x70 thumbnail.
+// What the pages load and how the designer's rules restyle them: see the browser test.
 #include "generator/site_generator.h"
 #include "platform/files.h"
 #include "support/run_program.h"
@@ -8,8 +8,8 @@
 #include "support/temp_dir.h"
 
 #include <algorithm>
-#include <array>
 #include <gtest/gtest.h>
+#include <sstream>
 
 using namespace vellumite;
 using testing_support::shellQuoted;
@@ -20,11 +20,6 @@ namespace {
 const fs::path kLibrary = testing_support::sourceShare() / "templates";
 const fs::path kHtmlCheck = fs::path(VELLUMITE_TESTS_DIR) / "support" / "html5_check.py";
 constexpr std::string_view kDesignPrefix = "rqzd~";
-
-// The designer's elements in the order of their rules in a design's first style sheet.
-constexpr std::array<std::string_view, 10> kDesignElements = {
-    "archive",   "background", "category", "contact", "content",
-    "copyright", "highlight",  "home",     "link",    "title"};
 
 std::vector<std::string> libraryNames() {
     std::vector<std::string> names;
@@ -74,31 +69,6 @@ std::vector<fs::path> generateSample(const fs::path& folder, const std::string& 
     return paths;
 }
 
-// The selectors of the first `count` rules of a style sheet, comments left out.
-std::vector<std::string> ruleSelectors(std::string css, std::size_t count) {
-    for (std::size_t c = css.find("/*"); c != std::string::npos; c = css.find("/*", c))
-        css.erase(c, css.find("*/", c) + 2 - c);
-    std::vector<std::string> selectors;
-    std::size_t at = 0;
-    while (selectors.size() < count) {
-        std::size_t open = css.find('{', at);
-        if (open == std::string::npos)
-            break;
-        std::string selector = css.substr(at, open - at);
-        selector.erase(0, selector.find_first_not_of(" \t\r\n"));
-        selector.erase(selector.find_last_not_of(" \t\r\n") + 1);
-        selectors.push_back(selector);
-        int depth = 0;
-        for (at = open; at < css.size(); ++at) {
-            depth += css[at] == '{' ? 1 : css[at] == '}' ? -1 : 0;
-            if (depth == 0)
-                break;
-        }
-        ++at;
-    }
-    return selectors;
-}
-
 std::size_t occurrences(const std::string& text, std::string_view what) {
     std::size_t n = 0;
     for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
@@ -130,51 +100,27 @@ TEST(TemplateLibrary, HoldsSimpleAndTwoDesignsEachWithASeventyPixelGifThumbnail)
     }
 }
 
-TEST(TemplateLibrary, EveryTemplateUsesTheWholeTagVocabularyAndLoadsNothingFromOutside) {
-    const std::vector<std::string_view> vocabulary = {"<$LinkTitle$>",
-                                                      "<$HighlightTitle$>",
-                                                      "<$CategoryTitle$>",
-                                                      "<$VellumiteContactMe$>",
-                                                      "<$VellumiteContactEmail$>",
-                                                      "<$VellumiteID$>",
-                                                      "<$copyright$>",
-                                                      "<$VellumiteLogTitle$>",
-                                                      "<$VellumitePageTitle$>",
-                                                      "<$VellumiteSearchTerms$>",
-                                                      "<VellumitePostBlock>",
-                                                      "</VellumitePostBlock>",
-                                                      "<$VellumitePostID$>",
-                                                      "<$VellumitePostTitle$>",
-                                                      "<$VellumitePostByline$>",
-                                                      "<$VellumitePostBody$>",
-                                                      "<$VellumitePostDateStamp$>",
-                                                      "<$VellumiteImage$>",
-                                                      "<$midblocks$>",
-                                                      "<$Startblock$>",
-                                                      "<$Endblock$>",
-                                                      "<$NextSet$>",
-                                                      "<$PrevSet$>",
-                                                      "<$DisplayMode$>",
-                                                      "<UserLinkList>",
-                                                      "</UserLinkList>",
-                                                      "<$LinkText$>",
-                                                      "<$GlintwatchPageTitle$>",
-                                                      "<UserHighlightList>",
-                                                      "</UserHighlightList>",
-                                                      "<$HighlightText$>",
-                                                      "<UserCategoryList>",
-                                                      "</UserCategoryList>",
-                                                      "<$Category$>"};
+TEST(TemplateLibrary, EveryTemplateUsesTheWholeTagVocabulary) {
+    // Every tag once at least; every block marker exactly once, as a second block would be
+    // plain text.
+    const std::string vocabulary =
+        "<$LinkTitle$> <$HighlightTitle$> <$CategoryTitle$> <$VellumiteContactMe$> "
+        "<$VellumiteContactEmail$> <$VellumiteID$> <$copyright$> <$VellumiteLogTitle$> "
+        "<$VellumitePageTitle$> <$VellumiteSearchTerms$> <VellumitePostBlock> "
+        "</VellumitePostBlock> <$VellumitePostID$> <$VellumitePostTitle$> "
+        "<$VellumitePostByline$> <$VellumitePostBody$> <$VellumitePostDateStamp$> "
+        "<$VellumiteImage$> <$midblocks$> <$Startblock$> <$Endblock$> <$NextSet$> <$PrevSet$> "
+        "<$DisplayMode$> <UserLinkList> </UserLinkList> <$LinkText$> <$GlintwatchPageTitle$> "
+        "<UserHighlightList> </UserHighlightList> <$HighlightText$> <UserCategoryList> "
+        "</UserCategoryList> <$Category$>";
     for (const std::string& name : libraryNames()) {
         std::string html = templateText(name);
-        // A block marker twice would make the second block plain text.
-        for (std::string_view tag : vocabulary)
+        std::istringstream tags(vocabulary);
+        for (std::string tag; tags >> tag;)
             if (tag.starts_with("<$"))
                 EXPECT_GE(occurrences(html, tag), 1u) << name << " " << tag;
             else
                 EXPECT_EQ(occurrences(html, tag), 1u) << name << " " << tag;
-        for (std::string_view outside : {"://", "@import", "url("})
-            EXPECT_EQ(html.find(outside), std::string::npos) << name << " uses " << outside;
     }
 }
 
@@ -207,27 +153,6 @@ TEST(TemplateLibrary, EveryTemplateGeneratesTheSampleSiteIntoPagesThatParseAsHtm
     auto check = checkPages(pages);
     EXPECT_EQ(check.status, 0) << check.output;
     EXPECT_EQ(check.output, "");
-}
-
-TEST(TemplateLibrary, DesignsHoldOneStyleBlockWhoseFirstTenRulesStyleTheDesignerElements) {
-    // Convention: rule n's selector is "#" + element n, and the page has that one element.
-    for (const std::string& name : libraryNames()) {
-        if (!name.starts_with(kDesignPrefix))
-            continue;
-        std::string html = templateText(name);
-        EXPECT_EQ(occurrences(html, "<style"), 1u) << name;
-        std::size_t open = html.find("<style>");
-        std::size_t close = html.find("</style>");
-        ASSERT_LT(open, close) << name << " has no <style>...</style> block";
-        std::string css = html.substr(open + 7, close - open - 7);
-        auto selectors = ruleSelectors(css, kDesignElements.size());
-        ASSERT_EQ(selectors.size(), kDesignElements.size()) << name;
-        for (std::size_t n = 0; n < kDesignElements.size(); ++n) {
-            std::string element(kDesignElements[n]);
-            EXPECT_EQ(selectors[n], "#" + element) << name << " rule " << n;
-            EXPECT_EQ(occurrences(html, "id=\"" + element + "\""), 1u) << name << " " << element;
-        }
-    }
 }
 
 TEST(HtmlCheck, ReportsEveryFaultAPageCanHave) {

@@ -1,6 +1,5 @@
 // The host program as the browser runs it: messages framed on its standard input and output.
 #include "support/temp_dir.h"
-#include "toolbar/capture.h"
 #include "toolbar/native_messaging.h"
 #include "toolbar/settings_file.h"
 
@@ -173,22 +172,4 @@ TEST(Host, APassAsksThePageForEachTermAndFollowsTheSwitchInTheSettings) {
     settings.set("userdetails", "highlights", "off"); // as another window does
     EXPECT_EQ(host.next("band")["padlock"], "grey");
     EXPECT_EQ(host.next("removeMarks")["tab"], 3);
-}
-
-TEST(Host, DroppedTextIsStoredAndShownInTheScrapbook) {
-    testing_support::TempDir home;
-    Host host(home);
-    host.send({{"type", "setSite"}, {"window", 1}});
-    host.send({{"type", "drop"},
-               {"types", {"text/plain"}},
-               {"text", "<b>caught</b>"},
-               {"url", "http://a.test/"}});
-    host.send({{"type", "scrapbookShow"}, {"tab", 4}});
-    json page = host.next("scrapbookPage");
-    EXPECT_EQ(page["parts"], 1);
-    EXPECT_NE(page["html"].get<std::string>().find("<blockquote>&lt;b&gt;caught&lt;/b&gt;"),
-              std::string::npos);
-    auto captures = readCaptures(home / "data/vellumite");
-    ASSERT_EQ(captures.size(), 1u);
-    EXPECT_EQ(captures[0].url, "http://a.test/");
 }

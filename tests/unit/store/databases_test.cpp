@@ -10,18 +10,6 @@ using platform::Value;
 using testing_support::TempDir;
 using namespace vellumite;
 
-TEST(SiteStore, NamesMatchInAnyCaseAndNullsReadThroughTheReaders) {
-    TempDir dir;
-    auto db = testing_support::makeSiteDatabase(dir / "v.db");
-    db.execute("INSERT INTO VellumiteLog (LogTitle) VALUES ('Bare')");
-    auto rs = db.openRecordset("SELECT * FROM Vellumitelog WHERE logtitle=?", {"bare"});
-    ASSERT_FALSE(rs.eof());
-    for (const char* spelling : {"PostPerPage", "postperpage", "pageURL", "Templatedhtml"})
-        EXPECT_TRUE(rs.hasField(spelling)) << spelling;
-    EXPECT_EQ(readText(rs["password"]), "");
-    EXPECT_EQ(readInt(rs["UseDesignerTemplate"]), 3);
-}
-
 TEST(SiteStore, DeletingASiteLeavesItsCategoriesImagesAndResources) {
     TempDir dir;
     auto db = testing_support::makeSiteDatabase(dir / "v.db");

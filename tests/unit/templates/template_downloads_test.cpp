@@ -1,4 +1,5 @@
-// Downloading offered templates from the fake web service into a real app folder.
+// Downloading offered templates from the fake web service into a real app folder. Refused
+// names and the downloads that work: see the browser test of choosing templates.
 #include "core/panes.h"
 #include "support/app_fixture.h"
 #include "support/fake_service.h"
@@ -11,7 +12,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(Downloads, BadNamesAreRefusedAndFailedDownloadsAreSaidWhileTheRestGoOn) {
+TEST(Downloads, FailedDownloadsAreSaidWhileTheRestGoOn) {
     testing_support::FakeService service({"--offered", "fresh", "--broken", "cracked"});
     testing_support::AppFixture f;
     TemplateDownloads downloads; // gone before the loop and the app it reports to
@@ -21,8 +22,7 @@ TEST(Downloads, BadNamesAreRefusedAndFailedDownloadsAreSaidWhileTheRestGoOn) {
         select.elements[link];
     auto inLibrary = [&](const char* file) { return exists(f.dir / "templates" / file); };
 
-    downloads.download(f.app, {"../../evil", "cracked", "fresh"});
-    EXPECT_NE(f.host.messages.at(0).text.find("refused"), std::string::npos);
+    downloads.download(f.app, {"cracked", "fresh"});
     EXPECT_EQ(select.elements["importlink"].text, "WAIT");
     ASSERT_TRUE(f.loop.runUntil([&] { return !downloads.busy(); }, 20s));
     EXPECT_TRUE(inLibrary("fresh.html") && inLibrary("fresh.gif"));
@@ -31,7 +31,6 @@ TEST(Downloads, BadNamesAreRefusedAndFailedDownloadsAreSaidWhileTheRestGoOn) {
               "These downloads failed:\nhtml for cracked: the service answered 500\n"
               "thumbnail for cracked: the service answered 500");
     EXPECT_EQ(service.requests().size(), 4u); // two files each for cracked and fresh
-    EXPECT_FALSE(exists(f.dir.path().parent_path().parent_path() / "evil.html"));
     EXPECT_EQ(f.host.frontPane(), pane::TemplateSelect);
 }
 

@@ -2,7 +2,6 @@
 #include "toolbar/capture.h"
 
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 
 using namespace vellumite::toolbar;
@@ -94,11 +93,7 @@ TEST(Capture, StoredListedDeletedAndClearedInTheAppFoldersDatabase) {
     EXPECT_EQ(captures[0].text, "it's <b>bold</b>") << "stored as it came";
     EXPECT_EQ(captures[1].url, "file:///tmp/x.html");
 
-    std::string page = buildScrapbook(app, "http://s.test");
-    std::ifstream in(app / "scrapbook.html");
-    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), page);
-    EXPECT_NE(page.find("it's &lt;b&gt;bold&lt;/b&gt;"), std::string::npos);
-
+    // The scrapbook page written beside them: see the browser test of the add-on.
     deleteCapture(app, first);
     captures = readCaptures(app);
     ASSERT_EQ(captures.size(), 1u);

@@ -36,12 +36,8 @@ TEST(HostInstall, ManifestsForEachBrowserNameTheHostAndTheOneExtension) {
               home.dir / ".config/chromium/NativeMessagingHosts/com.vellumite.vellumitebar.json");
     EXPECT_EQ(written[1], home.dir / ".config/google-chrome/NativeMessagingHosts/"
                                      "com.vellumite.vellumitebar.json");
-    auto chromium = readJson(written[0]);
-    EXPECT_EQ(chromium["name"], "com.vellumite.vellumitebar");
-    EXPECT_EQ(chromium["path"], "/opt/v/bin/vellumitebar");
-    EXPECT_EQ(chromium["type"], "stdio");
-    EXPECT_EQ(chromium["allowed_origins"],
-              nlohmann::json::array({"chrome-extension://jbkegkfedcgnlnjbghbpeggbkckobkda/"}));
+    // The Chromium manifest's fields: see the browser test of the add-on, which starts the host.
+    EXPECT_EQ(readJson(written[0]), readJson(written[1]));
 
     written = installHost("/opt/v/bin/vellumitebar", false, true);
     ASSERT_EQ(written.size(), 1u);
