@@ -564,6 +564,8 @@ void CSocket::DestroySocket() {
     m_sendOffset = 0;
     m_sendCompletePending = false;
     m_shutdownPending = false;
+    if (m_tlsPhase == TlsPhase::Ready)
+        harvestTlsSession();
     m_tlsKeptSession = TlsSession();
     m_tls.reset();
     m_tlsPhase = TlsPhase::None;
@@ -921,6 +923,16 @@ std::string CSocket::TlsCipher() const {
 
 bool CSocket::TlsResumed() const {
     return m_tlsPhase == TlsPhase::Ready && m_tls->resumed();
+}
+
+// A connection given up may still hold, unread, the session the server sent after the
+// handshake (an upload reads nothing until its end): what TLS can read now is read and
+// dropped, so that the next connection can resume it.
+void CSocket::harvestTlsSession() {
+    char discarded[4096];
+    for (int reads = 0; reads < 64; ++reads)
+        if (m_tls->read(discarded, sizeof discarded).status != platform::tls::Status::Done)
+            return;
 }
 
 platform::tls::SavedSession CSocket::TlsSession() const {

@@ -176,6 +176,7 @@ private:
     void continueHandshake();
     void finishHandshake();
     bool trustedFingerprint(const std::string& fingerprint) const;
+    void harvestTlsSession();
     // One receive; returns the byte count, 0 at the end of the stream, -1 when nothing was
     // there. Other failures raise with source "CSocket.RecvToBuffer".
     long RecvToBuffer();
