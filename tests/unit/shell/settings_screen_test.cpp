@@ -109,26 +109,6 @@ TEST_F(SettingsScreen, PageShowsEverySettingAsTextAndComesToTheFront) {
     }
 }
 
-TEST_F(SettingsScreen, TheConnectionChoiceShowsTheSchemeInFrontOfTheServer) {
-    struct Case {
-        Value stored;
-        const char* shown;
-        const char* selected;
-    } cases[] = {{"ftp.example.org", "ftp.example.org", "plain"},
-                 {"ftpes://ftp.example.org:2121", "ftp.example.org:2121", "tls"},
-                 {Value(), "", "tls"}}; // a new site
-    for (const auto& c : cases) {
-        setField("ftplocation", c.stored);
-        const std::string page = showPage();
-        EXPECT_NE(page.find("name=\"VellumiteftpAddress\" value=\"" + std::string(c.shown) + "\""),
-                  std::string::npos);
-        EXPECT_NE(page.find("value=\"" + std::string(c.selected) + "\" selected>"),
-                  std::string::npos)
-            << c.selected;
-        EXPECT_EQ(page.find("\" selected>"), page.rfind("\" selected>")) << "one choice";
-    }
-}
-
 TEST_F(SettingsScreen, AClosedDatabaseIsOpenedAgainAndFailuresAreReported) {
     f.app.database.reset();
     EXPECT_NE(showPage().find("value=\"ftp.example.org\""), std::string::npos);
