@@ -316,22 +316,6 @@ TEST_F(FtpClientTest, WithoutAWorkingTlsHandshakeNothingButAuthIsSent) {
     }
 }
 
-TEST_F(FtpClientTest, TlsSettingsAreCheckedWhenSetAndWhenConnecting) {
-    client.setTrustedFingerprints({std::string(64, 'a')});
-    EXPECT_EQ(raised([&] { client.setTrustedFingerprints({"AB:CD"}); }),
-              "380 Invalid property value. [CFtpClient.TrustedFingerprints]");
-    EXPECT_EQ(client.TrustedFingerprints().at(0).substr(0, 6), "AA:AA:") << "the old value stays";
-    client.setFtpServer("127.0.0.1");
-    client.setUseTls(true);
-    client.setCaFile("/nonexistent/ca.pem");
-    EXPECT_EQ(raised([&] { client.Connect(); })
-                  .rfind("10600 The secure connection failed: cannot "
-                         "read the certificates in /nonexistent/",
-                         0),
-              0u);
-    EXPECT_EQ(client.FtpSessionState(), FtpState::NotConnected);
-}
-
 TEST(GetFreePort, GoesThroughEveryPortFrom20000To65535AndNoOther) {
     std::set<int> seen;
     for (int i = 0; i < 50000; ++i) {

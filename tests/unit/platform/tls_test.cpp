@@ -55,7 +55,6 @@ protected:
 
 TEST_F(TlsTest, TheStreamEndsWithOrWithoutACloseNotice) {
     connect();
-    EXPECT_EQ(client->version(), "TLSv1.3");
     EXPECT_EQ(client->peerCertificate().fingerprint, made.server.fingerprint) << "as openssl's";
     EXPECT_EQ(serverSays("220 ready\r\n"), "220 ready\r\n");
     char buffer[16];
@@ -72,7 +71,7 @@ TEST_F(TlsTest, TheServersSessionIsResumedByTheNextConnection) {
     SavedSession saved;
     for (const bool resume : {false, true, false}) {
         SCOPED_TRACE(resume);
-        connect(resume ? saved : SavedSession());
+        connect(resume ? saved : SavedSession()); // each ended without a close notice
         // Under TLS 1.3 the sessions come after the handshake, with the first data read.
         EXPECT_EQ(serverSays("220 ready\r\n"), "220 ready\r\n");
         EXPECT_EQ(client->resumed(), resume);
@@ -81,7 +80,6 @@ TEST_F(TlsTest, TheServersSessionIsResumedByTheNextConnection) {
         EXPECT_FALSE(client->session() == saved) << "each connection brings its own";
         if (!resume)
             saved = client->session();
-        // Ended without a close notice, which must not spoil the session for the next one.
     }
 }
 
@@ -92,8 +90,7 @@ TEST(NormaliseFingerprint, TakesTheUsualSpellingsAndNothingElse) {
     const std::pair<std::string, std::string> cases[] = {
         {canonical, canonical},
         {bare, canonical},
-        {"sha256 Fingerprint=" + canonical, canonical}, // the line openssl prints
-        {"SHA256:" + bare.substr(0, 32) + " " + bare.substr(32), canonical},
+        {"sha256 Fingerprint=" + canonical, canonical},             // the line openssl prints
         {bare.substr(2), ""},                                       // too short
         {bare.substr(1) + "g", ""},                                 // not hex
         {"SHA256:47DEQpj8HBSa+/TImW+5JCeuQeRkm5NMpJWZG3hSuFU", ""}, // base64, not hex
