@@ -3,7 +3,7 @@
 #include "net/ftp_client.h"
 
 #include "net/events.h"
-
+#include "net/socket_support.h"
 #include "platform/error.h"
 
 #include <iterator>
@@ -34,9 +34,14 @@ void requireLocalName(const char* method, const std::string& path) {
 // FtpSessionState while `wait` is awaited: what owners have always been shown.
 FtpState sessionStateFor(FtpWait wait, FtpOperation operation) {
     switch (wait) {
+    case FtpWait::Auth:
+    case FtpWait::TlsHandshake:
     case FtpWait::User:
     case FtpWait::Pass:
         return FtpState::LoggingIn;
+    case FtpWait::Pbsz:
+    case FtpWait::Prot:
+        return FtpState::LoggedIn;
     case FtpWait::Cwd:
         return FtpState::ChangingDirectory;
     case FtpWait::Dele:
@@ -67,6 +72,17 @@ FtpState sessionStateFor(FtpWait wait, FtpOperation operation) {
     default:
         return FtpState::Ready; // RNTO and typed commands
     }
+}
+
+// "TLSv1.3, TLS_AES_256_GCM_SHA384, certificate trusted by the system"
+std::string describeTls(const CSocket& socket) {
+    std::string text = socket.TlsVersion() + ", " + socket.TlsCipher();
+    if (socket.TlsResumed())
+        text += ", session resumed";
+    else
+        text += socket.TlsVerified() ? ", certificate trusted by the system"
+                                     : ", certificate trusted by its fingerprint";
+    return text;
 }
 
 } // namespace
@@ -112,9 +128,10 @@ const char* to_string(FtpState state) {
 const char* to_string(FtpWait wait) {
     // In the order of FtpWait.
     static constexpr const char* kNames[] = {
-        "IDLE", "GREETING", "USER", "PASS",     "PWD",  "CWD",          "MKD",  "RMD",
-        "DELE", "RNFR",     "RNTO", "TYPE",     "PASV", "DATA CONNECT", "PORT", "REST",
-        "RETR", "STOR",     "LIST", "DATA END", "QUIT", "QUOTE",
+        "IDLE", "GREETING", "AUTH",     "TLS HANDSHAKE", "USER",  "PASS", "PBSZ",
+        "PROT", "PWD",      "CWD",      "MKD",           "RMD",   "DELE", "RNFR",
+        "RNTO", "TYPE",     "PASV",     "DATA CONNECT",  "PORT",  "REST", "RETR",
+        "STOR", "LIST",     "DATA END", "QUIT",          "QUOTE",
     };
     static_assert(std::size(kNames) == static_cast<std::size_t>(FtpWait::Quote) + 1);
     return kNames[static_cast<std::size_t>(wait)];
@@ -134,6 +151,9 @@ CFtpClient::CFtpClient(platform::EventLoop& loop)
         });
     };
     m_objControlSocket.OnDataArrival = [this](std::int32_t) { onControlData(); };
+    m_objControlSocket.OnTlsConnect = [this] {
+        guarded("m_objControlSocket_OnTlsConnect", [this] { onControlSecured(); });
+    };
     m_objControlSocket.OnClose = [this] {
         onControlLost(
             {16008, "The connection is not established.", "CFtpClient.m_objControlSocket_OnClose"});
@@ -156,6 +176,9 @@ CFtpClient::CFtpClient(platform::EventLoop& loop)
     };
     m_objDataSocket.OnSendComplete = [this] {
         guarded("m_objDataSocket_OnSendComplete", [this] { onDataSendComplete(); });
+    };
+    m_objDataSocket.OnTlsConnect = [this] {
+        fire(OnTlsEstablished, "data connection: " + describeTls(m_objDataSocket));
     };
     m_objDataSocket.OnClose = [this] {
         guarded("m_objDataSocket_OnClose", [this] { onDataClose(); });
@@ -180,6 +203,18 @@ void CFtpClient::setSendBufferLenght(std::int32_t length) {
         throw platform::NumberedError(380, "Invalid property value.",
                                       "CFtpClient.SendBufferLenght");
     m_sendBufferLenght = length;
+}
+
+void CFtpClient::setTrustedFingerprints(const std::vector<std::string>& fingerprints) {
+    std::vector<std::string> normalised;
+    for (const auto& text : fingerprints) {
+        std::string fingerprint = platform::tls::normaliseFingerprint(text);
+        if (fingerprint.empty())
+            throw platform::NumberedError(380, "Invalid property value.",
+                                          "CFtpClient.TrustedFingerprints");
+        normalised.push_back(std::move(fingerprint));
+    }
+    m_trustedFingerprints = std::move(normalised);
 }
 
 void CFtpClient::setTimeOut(std::int16_t seconds) {
@@ -299,6 +334,19 @@ void CFtpClient::Connect() {
     if (m_userName.empty()) {
         m_userName = "anonymous";
         m_password = kAnonymousPassword;
+    }
+    m_tlsContext.reset();
+    // A session of an earlier login is not offered to this one.
+    m_offeredSession = m_objDataSocket.TlsSession();
+    if (m_useTls) {
+        try {
+            m_tlsContext = platform::tls::Context::client(m_caFile);
+        } catch (const std::exception& e) {
+            throw platform::NumberedError(MSocketSupport::err::TlsFailed,
+                                          std::string("The secure connection failed: ") + e.what() +
+                                              ".",
+                                          "CFtpClient.Connect");
+        }
     }
     // A session still open is given up: Connect always starts a fresh one.
     while (m_objControlSocket.SocketHandle() != -1)
@@ -490,10 +538,18 @@ void CFtpClient::dispatchReply(const FtpReply& reply) {
         return onUnsolicited(code);
     case FtpWait::Greeting:
         return onGreeting(code);
+    case FtpWait::Auth:
+        return onAuth(code);
+    case FtpWait::TlsHandshake: // nothing the server says counts before the handshake
+        return onUnsolicited(code);
     case FtpWait::User:
         return onUser(code);
     case FtpWait::Pass:
         return onPass(code);
+    case FtpWait::Pbsz:
+        return onPbsz(code);
+    case FtpWait::Prot:
+        return onProt(code);
     case FtpWait::Pwd:
         return onPwd(reply);
     case FtpWait::Cwd:
@@ -544,7 +600,51 @@ void CFtpClient::onClosingNotice() {
 void CFtpClient::onGreeting(int code) {
     if (code != 220)
         return RaiseFtpError(code, /*closeControl=*/true);
+    if (m_useTls)
+        SendFtpCommand("AUTH", "TLS", FtpWait::Auth);
+    else
+        SendFtpCommand("USER", m_userName, FtpWait::User);
+}
+
+// Without TLS there is no going on: the user name and password would follow in the clear.
+void CFtpClient::onAuth(int code) {
+    if (code != 234)
+        return failOperation({16010,
+                              "The server does not offer FTP over TLS (it refused AUTH TLS); "
+                              "nothing was sent in the clear.",
+                              "CFtpClient.Connect"},
+                             m_operation, /*closeControl=*/true);
+    // Replies read before the handshake came in the clear and must not be acted on.
+    m_replies.clear();
+    m_received.clear();
+    TlsOptions options;
+    options.context = m_tlsContext;
+    options.peerName = m_ftpServer;
+    options.trustedFingerprints = m_trustedFingerprints;
+    routine("Connect", [&] { m_objControlSocket.StartTls(std::move(options)); });
+    setWait(FtpWait::TlsHandshake);
+}
+
+void CFtpClient::onControlSecured() {
+    if (m_wait != FtpWait::TlsHandshake)
+        return;
+    fire(OnTlsEstablished, "control connection: " + describeTls(m_objControlSocket));
     SendFtpCommand("USER", m_userName, FtpWait::User);
+}
+
+void CFtpClient::onPbsz(int code) {
+    if (code != 200)
+        return RaiseFtpError(code, /*closeControl=*/true);
+    SendFtpCommand("PROT", "P", FtpWait::Prot);
+}
+
+void CFtpClient::onProt(int code) {
+    if (code != 200)
+        return failOperation({16011,
+                              "The server does not encrypt data connections (it refused PROT P).",
+                              "CFtpClient.Connect"},
+                             m_operation, /*closeControl=*/true);
+    SendFtpCommand("PWD", "", FtpWait::Pwd);
 }
 
 void CFtpClient::onUser(int code) {
@@ -563,7 +663,10 @@ void CFtpClient::onPass(int code) {
 
 void CFtpClient::loginAccepted() {
     setState(FtpState::LoggedIn);
-    SendFtpCommand("PWD", "", FtpWait::Pwd);
+    if (m_useTls)
+        SendFtpCommand("PBSZ", "0", FtpWait::Pbsz);
+    else
+        SendFtpCommand("PWD", "", FtpWait::Pwd);
 }
 
 // PWD ends a login as well as GetCurrentDirectory; a login that cannot learn its folder fails.

@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vellumite {
 
@@ -66,31 +67,35 @@ enum class FtpOperation : std::int32_t {
 const char* to_string(FtpState state);
 
 // What the control connection waits for: one state per reply awaited, entered when the command
-// that asks for it has been sent, each with its own handler. A secured session would add its
-// own states (AUTH, PBSZ, PROT) between the greeting and USER.
+// that asks for it has been sent, each with its own handler. A session over TLS secures the
+// connection between the greeting and USER, and its data connections after the login.
 enum class FtpWait : std::int32_t {
-    Idle,        // no command out: a reply now answers nothing
-    Greeting,    // 220, once the connection is made
-    User,        // 230, or 331 asking for PASS
-    Pass,        // 230 or 202
-    Pwd,         // 257 with the quoted path
-    Cwd,         // 250
-    Mkd,         // 257
-    Rmd,         // 250
-    Dele,        // 250
-    Rnfr,        // 350 asking for RNTO
-    Rnto,        // 250
-    Type,        // 200, then PASV or PORT
-    Pasv,        // 227 naming the data address
-    DataConnect, // no reply: the passive data connection is being made
-    Port,        // 200
-    Rest,        // 350, then RETR or STOR from the offset
-    Retr,        // 1xx, then 226 or 250; the download also needs its data connection closed
-    Stor,        // 1xx (the upload may start), then 226 or 250
-    List,        // 1xx, then 226 or 250; the listing also needs its data connection closed
-    DataEnd,     // no reply: the transfer was confirmed and its data connection is ending
-    Quit,        // 221
-    Quote,       // the final reply to a command typed by the user
+    Idle,         // no command out: a reply now answers nothing
+    Greeting,     // 220, once the connection is made
+    Auth,         // 234: the server will speak TLS
+    TlsHandshake, // no reply: the control connection's handshake and the certificate check
+    User,         // 230, or 331 asking for PASS
+    Pass,         // 230 or 202
+    Pbsz,         // 200 to PBSZ 0
+    Prot,         // 200 to PROT P: data connections are encrypted too
+    Pwd,          // 257 with the quoted path
+    Cwd,          // 250
+    Mkd,          // 257
+    Rmd,          // 250
+    Dele,         // 250
+    Rnfr,         // 350 asking for RNTO
+    Rnto,         // 250
+    Type,         // 200, then PASV or PORT
+    Pasv,         // 227 naming the data address
+    DataConnect,  // no reply: the passive data connection is being made
+    Port,         // 200
+    Rest,         // 350, then RETR or STOR from the offset
+    Retr,         // 1xx, then 226 or 250; the download also needs its data connection closed
+    Stor,         // 1xx (the upload may start), then 226 or 250
+    List,         // 1xx, then 226 or 250; the listing also needs its data connection closed
+    DataEnd,      // no reply: the transfer was confirmed and its data connection is ending
+    Quit,         // 221
+    Quote,        // the final reply to a command typed by the user
 };
 
 // "USER", "DATA END": the names the trace prints.
@@ -134,6 +139,24 @@ public:
     std::string FtpServerMessage();
     // The text of the last whole reply, every line with its line end.
     const std::string& LastServerResponse() const { return m_lastServerResponse; }
+
+    // FTP over explicit TLS: AUTH TLS before the login, PBSZ 0 and PROT P after it, every data
+    // connection encrypted and resuming the control connection's TLS session. A server that
+    // does not offer it ends Connect with 16010 before anything else is sent.
+    bool UseTls() const { return m_useTls; }
+    void setUseTls(bool useTls) { m_useTls = useTls; }
+    // Certificate authorities trusted besides the system's (a PEM file; empty for none).
+    const std::string& CaFile() const { return m_caFile; }
+    void setCaFile(const std::string& path) { m_caFile = path; }
+    // Certificates accepted although no trusted authority vouches for them (SHA-256
+    // fingerprints in any usual spelling).
+    const std::vector<std::string>& TrustedFingerprints() const { return m_trustedFingerprints; }
+    void setTrustedFingerprints(const std::vector<std::string>& fingerprints);
+    // The control connection's certificate as last presented, also when it was refused
+    // (LastFtpError 10601).
+    const platform::tls::Certificate& ServerCertificate() const {
+        return m_objControlSocket.TlsPeerCertificate();
+    }
     const CFtpError& LastFtpError() const { return m_lastFtpError; }
 
     // ---- methods
@@ -176,6 +199,9 @@ public:
     std::function<void(AsyncResultStatus)> OnQuote;
     // Every change of the awaited reply, for tracing the protocol.
     std::function<void(FtpWait from, FtpWait to)> OnWaitChange;
+    // A connection was secured: "control connection: TLSv1.3, <cipher>, certificate trusted
+    // by the system" and the like, for tracing.
+    std::function<void(const std::string& description)> OnTlsEstablished;
 
 private:
     // Where the data connection of the current transfer stands.
@@ -215,6 +241,10 @@ private:
     void onUnsolicited(int code);
     void onClosingNotice(); // a 421: the server is ending the session
     void onGreeting(int code);
+    void onAuth(int code);
+    void onControlSecured();
+    void onPbsz(int code);
+    void onProt(int code);
     void onUser(int code);
     void onPass(int code);
     void loginAccepted();
@@ -253,6 +283,8 @@ private:
     void onDataClose();
     void onDataConnectionRequest(std::int32_t requestId);
     void onDataSendComplete();
+    void secureDataConnection();
+    void transferAnswered(int code); // a reply to RETR, STOR or LIST
 
     // ---- errors (ftp_error.cpp)
     void RaiseFtpError(int code, bool closeControl = false);
@@ -286,10 +318,17 @@ private:
     std::string m_ftpServerMessage;
     std::string m_lastServerResponse;
     CFtpError m_lastFtpError;
+    bool m_useTls = false;
+    std::string m_caFile;
+    std::vector<std::string> m_trustedFingerprints;       // normalised
+    std::shared_ptr<platform::tls::Context> m_tlsContext; // made by Connect
+    platform::tls::SavedSession m_offeredSession;         // to the last data connection
 
     FtpOperation m_operation = FtpOperation::None;
     FtpWait m_wait = FtpWait::Idle;
     DataLink m_link = DataLink::Closed;
+    bool m_dataSecured = false;      // StartTls was called on this data connection
+    bool m_transferAnswered = false; // the transfer command has had its first reply
     FtpReplyReader m_replies;
     std::deque<ReceivedReply> m_received; // whole replies not yet dispatched
     std::uint64_t m_commandsSent = 0;

@@ -3,6 +3,7 @@
 
 #include "net/ftp_address.h"
 #include "net/ftp_client.h"
+#include "net/socket_support.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/numbers.h"
@@ -92,6 +93,12 @@ public:
             breakProgressLine();
             m_err << "[" << to_string(from) << "] -> [" << to_string(to) << "]\n";
         };
+        m_client.OnTlsEstablished = [this](const std::string& description) {
+            if (!m_options.verbose)
+                return;
+            breakProgressLine();
+            m_err << "[TLS] " << description << "\n";
+        };
         m_client.OnDataTransferProgress = [this](std::int64_t bytes) { showProgress(bytes); };
         m_client.setPassiveMode(options.passive);
         m_client.setTimeOut(static_cast<std::int16_t>(options.timeoutSeconds));
@@ -126,6 +133,8 @@ public:
                 reply.pop_back();
             if (e.Number > 16000 && e.Number < 17000 && !reply.empty())
                 text += " (the server said: " + reply + ")";
+            if (e.Number == MSocketSupport::err::TlsUntrusted)
+                text += untrustedAdvice();
             throw CommandError{e.Number, text};
         }
         }
@@ -146,6 +155,17 @@ public:
     }
 
 private:
+    // What the user can do about a certificate no one vouches for.
+    std::string untrustedAdvice() const {
+        const std::string& fingerprint = m_client.ServerCertificate().fingerprint;
+        if (!m_options.trustedFingerprints.empty())
+            return " It is not the certificate given with --trust-fingerprint: the server's "
+                   "certificate has changed, or someone is between you and the server.";
+        return " If you have made sure that this is your server's certificate, run again with "
+               "--trust-fingerprint " +
+               fingerprint + ", or name the authority that signed it with --ca-file.";
+    }
+
     void showProgress(std::int64_t bytes) {
         if (!m_options.progress || !m_showProgress)
             return;
@@ -231,10 +251,15 @@ void printProtocolMessage(std::ostream& out, const std::string& message, std::in
 }
 
 FtpUrl parseFtpUrl(const std::string& url) {
-    const std::string scheme = "ftp://";
-    if (url.rfind(scheme, 0) != 0)
-        throw std::invalid_argument("the address must start with ftp:// (got \"" + url + "\")");
     FtpUrl result;
+    std::string scheme = platform::asciiLower(url.substr(0, url.find("://") + 3));
+    if (scheme == "ftps://")
+        throw std::invalid_argument("implicit TLS (ftps://) is not supported; use ftpes:// for FTP "
+                                    "over explicit TLS");
+    if (scheme != "ftp://" && scheme != "ftpes://")
+        throw std::invalid_argument("the address must start with ftp:// or ftpes:// (got \"" + url +
+                                    "\")");
+    result.tls = scheme == "ftpes://";
     std::string rest = url.substr(scheme.size());
     const std::size_t slash = rest.find('/');
     std::string authority = rest.substr(0, slash);
@@ -265,6 +290,9 @@ int runFtpCommand(const std::string& action, const FtpUrl& url, const std::strin
             client.setRemotePort(url.port);
             client.setUserName(url.user);
             client.setPassword(url.password);
+            client.setUseTls(url.tls);
+            client.setCaFile(options.caFile);
+            client.setTrustedFingerprints(options.trustedFingerprints);
         } catch (const platform::NumberedError& e) {
             throw CommandError{e.number(), e.description()};
         }

@@ -1,8 +1,7 @@
 // CFtpClient's transfers: the replies that lead to a data connection, the data connection
 // itself, and the local file of a download or upload.
-#include "net/ftp_client.h"
-
 #include "net/events.h"
+#include "net/ftp_client.h"
 #include "net/socket_support.h"
 #include "platform/error.h"
 
@@ -89,6 +88,7 @@ void CFtpClient::onRest(int code) {
 // RETR and LIST: done when the server has confirmed and the data connection has closed, in
 // whichever order they come, so that an aborted transfer is never reported as complete.
 void CFtpClient::onTransferReply(int code) {
+    transferAnswered(code);
     if (isPreliminary(code) || !transferConfirmed(code))
         return;
     if (m_link == DataLink::Ended)
@@ -105,6 +105,7 @@ bool CFtpClient::transferConfirmed(int code) {
 }
 
 void CFtpClient::onStor(int code) {
+    transferAnswered(code);
     if (isPreliminary(code)) {
         // In active mode the server may connect before or after this reply.
         if (m_link == DataLink::Open)
@@ -140,6 +141,7 @@ void CFtpClient::SendPORTCommand() {
         }
     }
     m_link = DataLink::Listening;
+    m_dataSecured = m_transferAnswered = false;
     std::string argument = localIP;
     std::replace(argument.begin(), argument.end(), '.', ',');
     argument += "," + std::to_string(port / 256) + "," + std::to_string(port % 256);
@@ -165,6 +167,7 @@ void CFtpClient::EstablishPasvDataConnection(const FtpReply& reply) {
         m_objDataSocket.Connect(address->host, address->port);
     });
     m_link = DataLink::Connecting;
+    m_dataSecured = m_transferAnswered = false;
     setWait(FtpWait::DataConnect);
 }
 
@@ -173,6 +176,39 @@ void CFtpClient::onDataConnect() {
         return;
     m_link = DataLink::Open;
     startTransferCommand();
+}
+
+// A data connection's handshake waits for the server's answer to the transfer command:
+// servers take it up only then, and some drop a data connection that speaks before its
+// command has come.
+void CFtpClient::transferAnswered(int code) {
+    if (code >= 400)
+        return; // a refusal: the data connection is about to be closed
+    m_transferAnswered = true;
+    if (m_link == DataLink::Open)
+        secureDataConnection();
+}
+
+// The data connection goes to the control connection's peer: it resumes a TLS session of that
+// peer (servers may insist, to know the two belong together), and a certificate trusted for
+// the control connection is trusted here.
+void CFtpClient::secureDataConnection() {
+    if (!m_useTls || m_dataSecured)
+        return;
+    m_dataSecured = true;
+    TlsOptions options;
+    options.context = m_tlsContext;
+    options.peerName = m_ftpServer;
+    // Servers may take each session once: the newest one a data connection brought is offered
+    // next, the control connection's when there is none.
+    options.resume = m_objDataSocket.TlsSession();
+    if (!options.resume || options.resume == m_offeredSession)
+        options.resume = m_objControlSocket.TlsSession();
+    m_offeredSession = options.resume;
+    options.trustedFingerprints = m_trustedFingerprints;
+    if (const auto& control = m_objControlSocket.TlsPeerCertificate().fingerprint; !control.empty())
+        options.trustedFingerprints.push_back(control);
+    routine("EstablishDataConnection", [&] { m_objDataSocket.StartTls(std::move(options)); });
 }
 
 void CFtpClient::startTransferCommand() {
@@ -186,6 +222,7 @@ void CFtpClient::startTransferCommand() {
             sendTransferCommand();
         return;
     case FtpOperation::EnumFiles:
+        m_transferAnswered = false;
         SendFtpCommand("LIST", "", FtpWait::List);
         return;
     default:
@@ -194,6 +231,7 @@ void CFtpClient::startTransferCommand() {
 }
 
 void CFtpClient::sendTransferCommand() {
+    m_transferAnswered = false;
     if (m_operation == FtpOperation::DownloadFile)
         SendFtpCommand("RETR", m_remoteFile, FtpWait::Retr);
     else
@@ -210,6 +248,8 @@ void CFtpClient::onDataConnectionRequest(std::int32_t requestId) {
         m_objDataSocket.Accept(requestId);
     });
     m_link = DataLink::Open;
+    if (m_transferAnswered)
+        secureDataConnection();
     if (m_wait == FtpWait::Stor)
         startUpload();
 }
@@ -217,6 +257,8 @@ void CFtpClient::onDataConnectionRequest(std::int32_t requestId) {
 void CFtpClient::startUpload() {
     if (m_link != DataLink::Open || m_operation != FtpOperation::UploadFile)
         return;
+    if (m_useTls && !m_dataSecured)
+        return; // not a byte in the clear: the upload starts once TLS is under way
     m_link = DataLink::Sending;
     m_bytesSent = m_startPosition;
     UploadData();
@@ -299,6 +341,8 @@ void CFtpClient::onDataSendComplete() {
 
 void CFtpClient::onDataArrival() {
     std::string bytes = m_objDataSocket.GetData();
+    if (m_useTls && !m_objDataSocket.TlsActive())
+        return; // sent in the clear where TLS was asked for: not the file's data
     if (m_operation == FtpOperation::DownloadFile && m_file) {
         m_objTimeOut.Reset();
         m_file->writeAt(m_bytesReceived, bytes, "CFtpClient.m_objDataSocket_OnDataArrival");

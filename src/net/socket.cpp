@@ -191,7 +191,14 @@ void CSocket::updateNotifications() {
             break;
         case SocketState::Connected:
         case SocketState::Closing:
-            events = POLLIN | (sendWaiting ? POLLOUT : 0);
+            if (m_tlsPhase == TlsPhase::Handshaking) {
+                events = m_handshakeWantsWrite ? POLLOUT : POLLIN;
+                break;
+            }
+            events = POLLIN;
+            if ((sendWaiting && !m_tlsWriteWantsRead) || m_tlsReadWantsWrite ||
+                m_closeNotifyPending)
+                events |= POLLOUT;
             break;
         default:
             events = 0;
@@ -226,11 +233,26 @@ void CSocket::OnReadiness(short revents) {
     }
     case SocketState::Connected:
     case SocketState::Closing:
-        if (revents & POLLOUT)
-            PostSocketEvent(mss::FD_WRITE, 0);
+        if (m_tlsPhase == TlsPhase::Handshaking) {
+            continueHandshake();
+            return;
+        }
+        if (revents & POLLOUT) {
+            if (m_closeNotifyPending)
+                finishGracefulClose();
+            else
+                PostSocketEvent(mss::FD_WRITE, 0);
+            // A TLS read may need to write first (a reply the protocol owes the peer).
+            if (stillHere() && m_tlsReadWantsWrite)
+                PostSocketEvent(mss::FD_READ, 0);
+        }
         // End of stream and errors show up as readable: the receive tells which.
-        if (stillHere() && (revents & (POLLIN | POLLHUP | POLLERR)))
-            PostSocketEvent(mss::FD_READ, 0);
+        if (stillHere() && (revents & (POLLIN | POLLHUP | POLLERR))) {
+            if (m_tlsWriteWantsRead)
+                PostSocketEvent(mss::FD_WRITE, 0);
+            if (stillHere())
+                PostSocketEvent(mss::FD_READ, 0);
+        }
         return;
     default:
         return;
@@ -249,7 +271,7 @@ void CSocket::PostSocketEvent(int kind, int error) {
         try {
             n = RecvToBuffer();
         } catch (const platform::NumberedError& e) {
-            PostSocketEvent(mss::FD_CLOSE, e.number());
+            failWith(e.number(), "", e.description()); // as a notification's error
             return;
         }
         if (n > 0) {
@@ -265,7 +287,7 @@ void CSocket::PostSocketEvent(int kind, int error) {
             try {
                 SendBufferedData();
             } catch (const platform::NumberedError& e) {
-                failWith(e.number(), e.source());
+                failWith(e.number(), e.source(), e.description());
             }
         } else if (m_sendCompletePending) {
             m_sendCompletePending = false;
@@ -329,6 +351,9 @@ void CSocket::handlePeerClose() {
     }
     if (m_state != SocketState::Closing) {
         m_state = SocketState::Closing;
+        // The peer's close notice is answered with ours: some servers wait for it.
+        if (m_tlsPhase == TlsPhase::Ready && m_sendOffset >= m_sendBuffer.size())
+            m_tls->shutdown();
         if (m_sendOffset < m_sendBuffer.size()) {
             try {
                 SendBufferedData();
@@ -374,20 +399,21 @@ void CSocket::PostGetHostEvent(std::int32_t requestId, int error, const std::str
     }
 }
 
-void CSocket::failWith(int number, const std::string& source) {
+void CSocket::failWith(int number, const std::string& source, const std::string& description) {
     m_state = SocketState::Error;
     try {
         DestroySocket();
     } catch (const platform::NumberedError&) {
         // The socket is unusable either way; the error being reported is the one that counts.
     }
-    raiseError(number, source);
+    raiseError(number, source, description);
 }
 
-void CSocket::raiseError(int number, const std::string& source) {
+void CSocket::raiseError(int number, const std::string& source, const std::string& description) {
     bool cancelDisplay = false;
-    fire(OnError, static_cast<std::int16_t>(number), mss::GetErrorDescription(number),
-         std::int32_t{0}, source, std::string(), std::int32_t{0}, cancelDisplay);
+    fire(OnError, static_cast<std::int16_t>(number),
+         description.empty() ? mss::GetErrorDescription(number) : description, std::int32_t{0},
+         source, std::string(), std::int32_t{0}, cancelDisplay);
 }
 
 // ---- methods -------------------------------------------------------------------------------
@@ -402,6 +428,8 @@ void CSocket::Connect(std::optional<std::string> remoteHost,
         raiseNumber(mss::err::AddressNotAvailable, "CSocket.Connect");
     ensureSocket();
     m_recvBuffer.clear();
+    m_tlsPeer = {};
+    m_tlsVerified = false;
     if (isDottedAddress(m_remoteHost)) {
         m_remoteHostIP = m_remoteHost;
         startConnect("CSocket.Connect");
@@ -494,6 +522,8 @@ void CSocket::Accept(std::int32_t requestID) {
     m_protocol = type == SOCK_STREAM ? SocketProtocol::TCP : SocketProtocol::UDP;
     readBufferSizes();
     m_recvBuffer.clear();
+    m_tlsPeer = {};
+    m_tlsVerified = false;
     m_state = SocketState::Connected;
     updateNotifications();
 }
@@ -503,11 +533,12 @@ void CSocket::CloseSocket() {
         return;
     if (m_state == SocketState::Connected) {
         m_state = SocketState::Closing;
-        // Bytes still waiting go out first; the sending side closes behind them.
-        if (m_sendOffset < m_sendBuffer.size()) {
+        // Bytes still waiting go out first, and a TLS handshake under way ends first; the
+        // sending side closes behind them.
+        if (m_sendOffset < m_sendBuffer.size() || m_tlsPhase == TlsPhase::Handshaking) {
             m_shutdownPending = true;
-        } else if (::shutdown(m_handle, SHUT_WR) != 0) {
-            raiseErrno("CSocket.CloseSocket");
+        } else {
+            finishGracefulClose();
         }
         updateNotifications();
         return;
@@ -533,12 +564,30 @@ void CSocket::DestroySocket() {
     m_sendOffset = 0;
     m_sendCompletePending = false;
     m_shutdownPending = false;
+    if (m_tlsPhase == TlsPhase::Ready)
+        harvestTlsSession();
+    m_tlsKeptSession = TlsSession();
+    m_tls.reset();
+    m_tlsPhase = TlsPhase::None;
+    m_handshakeWantsWrite = m_tlsReadWantsWrite = m_tlsWriteWantsRead = false;
+    m_closeNotifyPending = false;
+    m_tlsCommitted = 0;
     if (::close(fd) != 0 && errno != EINTR)
         raiseErrno("CSocket.DestroySocket");
 }
 
 void CSocket::finishGracefulClose() {
     m_shutdownPending = false;
+    if (m_tlsPhase == TlsPhase::Ready) {
+        // The close notice tells the peer the stream was not cut short. A peer that has gone
+        // hears the TCP close below all the same.
+        m_closeNotifyPending = m_tls->shutdown() == platform::tls::Status::WantWrite;
+        if (m_closeNotifyPending) {
+            updateNotifications();
+            return;
+        }
+        updateNotifications();
+    }
     if (::shutdown(m_handle, SHUT_WR) != 0 && errno != ENOTCONN)
         raiseErrno("CSocket.CloseSocket");
 }
@@ -564,12 +613,20 @@ void CSocket::SendData(const SocketData& data) {
 
 void CSocket::SendData(std::string_view bytes) {
     if (m_protocol == SocketProtocol::TCP && m_handle == -1)
-        throw platform::NumberedError(mss::err::WrongProtocolOrState,
-                            "Wrong protocol or connection state for the requested transaction "
-                            "or request.",
-                            "CSocket.SendData");
+        throw platform::NumberedError(
+            mss::err::WrongProtocolOrState,
+            "Wrong protocol or connection state for the requested transaction "
+            "or request.",
+            "CSocket.SendData");
     ensureSocket();
-    m_sendBuffer.assign(bytes);
+    if (m_tlsCommitted > 0) {
+        // TLS has already sealed those bytes into a record: they go out before the new ones.
+        m_sendBuffer.erase(0, m_sendOffset);
+        m_sendBuffer.resize(m_tlsCommitted);
+        m_sendBuffer.append(bytes);
+    } else {
+        m_sendBuffer.assign(bytes);
+    }
     m_sendOffset = 0;
     m_sendCompletePending = true;
     SendBufferedData();
@@ -579,9 +636,13 @@ void CSocket::SendBufferedData() {
     std::weak_ptr<int> token = m_lifetime;
     const char* pending = m_sendBuffer.data() + m_sendOffset;
     const std::size_t remaining = m_sendBuffer.size() - m_sendOffset;
-    ssize_t n;
+    long n;
     if (m_protocol == SocketProtocol::TCP) {
-        n = ::send(m_handle, pending, remaining, MSG_NOSIGNAL);
+        n = sendSome(pending, remaining);
+        if (n < 0) {
+            updateNotifications(); // the write watch resumes the send
+            return;
+        }
     } else {
         if (m_remoteHostIP.empty()) {
             if (m_remoteHost.empty())
@@ -608,7 +669,7 @@ void CSocket::SendBufferedData() {
         m_sendBuffer.clear();
         m_sendOffset = 0;
         // OnSendComplete comes through the loop, after this call has returned.
-        mss::PostWriteNotification(m_handle);
+        mss::PostNotification(m_handle, mss::FD_WRITE);
         if (m_shutdownPending)
             finishGracefulClose();
     } else {
@@ -618,7 +679,20 @@ void CSocket::SendBufferedData() {
     fire(OnSendProgress, clamp32(sent), clamp32(remaining - sent));
 }
 
+long CSocket::sendSome(const char* data, std::size_t size) {
+    if (m_tls)
+        return tlsSend(data, size);
+    const ssize_t n = ::send(m_handle, data, size, MSG_NOSIGNAL);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+        return -1;
+    if (n < 0)
+        raiseErrno("CSocket.SendData");
+    return n;
+}
+
 long CSocket::RecvToBuffer() {
+    if (m_protocol == SocketProtocol::TCP && m_tls)
+        return m_tlsPhase == TlsPhase::Ready ? tlsReceive() : -1;
     if (m_protocol == SocketProtocol::TCP) {
         // Received into a scratch area first: growing the buffer itself would zero-fill
         // the whole receive size on every call, whatever arrived.
@@ -694,6 +768,178 @@ std::string CSocket::PeekData(std::int32_t maxLen) {
     if (!m_recvBuffer.empty())
         takeBytes(bytes, maxLen, false);
     return bytes;
+}
+
+// ---- TLS -------------------------------------------------------------------------------------
+
+namespace {
+
+[[noreturn]] void raiseTls(const std::string& reason, const char* source) {
+    throw platform::NumberedError(mss::err::TlsFailed,
+                                  "The secure connection failed: " + reason + ".", source);
+}
+
+} // namespace
+
+void CSocket::StartTls(TlsOptions options) {
+    if (m_protocol != SocketProtocol::TCP || m_state != SocketState::Connected || m_tls)
+        throw platform::NumberedError(mss::err::WrongProtocolOrState,
+                                      "Wrong protocol or connection state for the requested "
+                                      "transaction or request.",
+                                      "CSocket.StartTls");
+    try {
+        m_tls = options.server
+                    ? std::make_unique<platform::tls::Connection>(options.context, m_handle)
+                    : std::make_unique<platform::tls::Connection>(options.context, m_handle,
+                                                                  options.peerName, options.resume);
+    } catch (const std::exception& e) {
+        raiseTls(e.what(), "CSocket.StartTls");
+    }
+    // What came in the clear before the handshake must not pass for protected data.
+    m_recvBuffer.clear();
+    m_bytesReceived = 0;
+    m_tlsOptions = std::move(options);
+    m_tlsPeer = {};
+    m_tlsVerified = false;
+    m_tlsPhase = TlsPhase::Handshaking;
+    m_handshakeWantsWrite = !m_tlsOptions.server; // the client speaks first
+    updateNotifications();
+}
+
+void CSocket::continueHandshake() {
+    using platform::tls::Status;
+    const Status status = m_tls->handshake();
+    switch (status) {
+    case Status::Done:
+        return finishHandshake();
+    case Status::WantRead:
+    case Status::WantWrite:
+        m_handshakeWantsWrite = status == Status::WantWrite;
+        updateNotifications();
+        return;
+    case Status::Closed:
+        return failWith(mss::err::TlsFailed, "CSocket.StartTls",
+                        "The secure connection failed: the peer closed it during the handshake.");
+    case Status::Failed:
+        return failWith(mss::err::TlsFailed, "CSocket.StartTls",
+                        "The secure connection failed: " + m_tls->error() + ".");
+    }
+}
+
+void CSocket::finishHandshake() {
+    m_tlsPeer = m_tls->peerCertificate();
+    m_tlsVerified = m_tls->verified();
+    if (!m_tlsOptions.server && !m_tlsVerified && !trustedFingerprint(m_tlsPeer.fingerprint)) {
+        const std::string reason = m_tls->verifyError();
+        return failWith(mss::err::TlsUntrusted, "CSocket.StartTls",
+                        "The certificate of " + m_tlsOptions.peerName + " is not trusted (" +
+                            reason + "). Its SHA-256 fingerprint is " +
+                            (m_tlsPeer.fingerprint.empty() ? "unknown" : m_tlsPeer.fingerprint) +
+                            ".");
+    }
+    m_tlsPhase = TlsPhase::Ready;
+    m_handshakeWantsWrite = false;
+    updateNotifications();
+    // Data that came with the handshake's last flight sits inside TLS, unannounced by poll.
+    mss::PostNotification(m_handle, mss::FD_READ);
+    std::weak_ptr<int> token = m_lifetime;
+    const int handle = m_handle;
+    fire(OnTlsConnect);
+    if (alive(token) && m_handle == handle && m_shutdownPending &&
+        m_sendOffset >= m_sendBuffer.size())
+        finishGracefulClose();
+}
+
+bool CSocket::trustedFingerprint(const std::string& fingerprint) const {
+    const auto& trusted = m_tlsOptions.trustedFingerprints;
+    return !fingerprint.empty() &&
+           std::find(trusted.begin(), trusted.end(), fingerprint) != trusted.end();
+}
+
+long CSocket::tlsSend(const char* data, std::size_t size) {
+    using platform::tls::Status;
+    if (m_tlsPhase != TlsPhase::Ready)
+        return -1; // the handshake first; its end turns the write watch on
+    m_tlsWriteWantsRead = false;
+    const auto result = m_tls->write(data, size);
+    switch (result.status) {
+    case Status::Done:
+        m_tlsCommitted = 0;
+        return static_cast<long>(result.bytes);
+    case Status::WantRead:
+    case Status::WantWrite:
+        m_tlsCommitted = size;
+        m_tlsWriteWantsRead = result.status == Status::WantRead;
+        return -1;
+    case Status::Closed:
+        raiseTls("the peer closed it", "CSocket.SendData");
+    case Status::Failed:
+        break;
+    }
+    raiseTls(m_tls->error(), "CSocket.SendData");
+}
+
+// Reads what TLS can give now, up to one receive buffer's worth.
+long CSocket::tlsReceive() {
+    using platform::tls::Status;
+    m_tlsReadWantsWrite = false;
+    m_scratch.resize(static_cast<std::size_t>(m_recvBufferSize));
+    std::size_t total = 0;
+    while (total < m_scratch.size()) {
+        const auto result = m_tls->read(m_scratch.data() + total, m_scratch.size() - total);
+        if (result.status == Status::Done) {
+            total += result.bytes;
+            continue;
+        }
+        if (result.status == Status::Closed) {
+            if (total == 0)
+                return 0;
+            // The close notice came with data: the end is reported on the next pass, since
+            // the socket may never turn readable again.
+            mss::PostNotification(m_handle, mss::FD_READ);
+            break;
+        }
+        if (result.status == Status::Failed)
+            raiseTls(m_tls->error(), "CSocket.RecvToBuffer");
+        if (result.status == Status::WantWrite) {
+            m_tlsReadWantsWrite = true;
+            updateNotifications();
+        }
+        break;
+    }
+    m_recvBuffer.append(m_scratch.data(), total);
+    if (total == m_scratch.size() && m_tls->pending() > 0)
+        mss::PostNotification(m_handle, mss::FD_READ);
+    return total > 0 ? static_cast<long>(total) : -1;
+}
+
+std::string CSocket::TlsVersion() const {
+    return m_tlsPhase == TlsPhase::Ready ? m_tls->version() : std::string();
+}
+
+std::string CSocket::TlsCipher() const {
+    return m_tlsPhase == TlsPhase::Ready ? m_tls->cipher() : std::string();
+}
+
+bool CSocket::TlsResumed() const {
+    return m_tlsPhase == TlsPhase::Ready && m_tls->resumed();
+}
+
+// A connection given up may still hold, unread, the session the server sent after the
+// handshake (an upload reads nothing until its end): what TLS can read now is read and
+// dropped, so that the next connection can resume it.
+void CSocket::harvestTlsSession() {
+    char discarded[4096];
+    for (int reads = 0; reads < 64; ++reads)
+        if (m_tls->read(discarded, sizeof discarded).status != platform::tls::Status::Done)
+            return;
+}
+
+platform::tls::SavedSession CSocket::TlsSession() const {
+    if (m_tls)
+        if (auto session = m_tls->session())
+            return session;
+    return m_tlsKeptSession;
 }
 
 // ---- properties ------------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/event_loop.h"
+#include "platform/tls.h"
 
 #include <cstdint>
 #include <functional>
@@ -57,6 +58,18 @@ using SocketData =
     std::variant<std::monostate, std::uint8_t, std::int16_t, std::int32_t, float, double, Currency,
                  VbDate, bool, std::string, std::vector<std::uint8_t>>;
 
+// How StartTls secures a connection.
+struct TlsOptions {
+    std::shared_ptr<platform::tls::Context> context;
+    bool server = false; // take the server's part of the handshake
+    // The client's side: the name the certificate must carry (the host as the user gave it),
+    // a session of an earlier connection to resume, and the certificates (SHA-256
+    // fingerprints, "AB:CD:...") accepted although the trust store does not vouch for them.
+    std::string peerName;
+    platform::tls::SavedSession resume;
+    std::vector<std::string> trustedFingerprints;
+};
+
 // Methods return at once; progress arrives through the event members, which are called from
 // the loop only, never from inside the method call that caused them. Methods raise
 // platform::NumberedError with source "CSocket.<Member>". A handler may destroy the object.
@@ -89,6 +102,10 @@ public:
               std::optional<std::string> localIP = std::nullopt);
     // Adopts a connection delivered by OnConnectionRequest.
     void Accept(std::int32_t requestID);
+    // Secures the connected socket: bytes received before are dropped, bytes sent from now on
+    // wait for the handshake. OnTlsConnect follows once the peer's certificate is accepted;
+    // OnError with 10601 (TlsPeerCertificate then tells which) or 10600 when not.
+    void StartTls(TlsOptions options);
 
     SocketState State() const { return m_state; }
     std::int32_t SocketHandle() const { return m_handle; }
@@ -111,6 +128,17 @@ public:
 
     platform::EventLoop& loop() const { return m_loop; }
 
+    // After the handshake; the certificate stays readable after a refusal.
+    bool TlsActive() const { return m_tlsPhase == TlsPhase::Ready; }
+    const platform::tls::Certificate& TlsPeerCertificate() const { return m_tlsPeer; }
+    // Whether the trust store vouched for the certificate (rather than a trusted fingerprint).
+    bool TlsVerified() const { return m_tlsVerified; }
+    std::string TlsVersion() const;
+    std::string TlsCipher() const;
+    bool TlsResumed() const;
+    // The newest session the peer gave on this object's connections, kept after they close.
+    platform::tls::SavedSession TlsSession() const;
+
     // Events, in their interface order.
     std::function<void()> OnClose;
     std::function<void()> OnConnect;
@@ -122,10 +150,13 @@ public:
         OnError;
     std::function<void()> OnSendComplete;
     std::function<void(std::int32_t bytesSent, std::int32_t bytesRemaining)> OnSendProgress;
+    // StartTls's handshake completed and the certificate was accepted.
+    std::function<void()> OnTlsConnect;
 
 private:
     friend struct SocketLayerAccess;
     enum ResolvePurpose { ForConnect = 0, ForDatagram = 1 };
+    enum class TlsPhase { None, Handshaking, Ready };
 
     // Readiness from the loop, translated into the notifications below.
     void OnReadiness(short revents);
@@ -138,6 +169,14 @@ private:
     void updateNotifications();
     void startConnect(const char* source);
     void SendBufferedData();
+    // Bytes the network took from `data`, or -1 when it must wait for readiness.
+    long sendSome(const char* data, std::size_t size);
+    long tlsSend(const char* data, std::size_t size);
+    long tlsReceive();
+    void continueHandshake();
+    void finishHandshake();
+    bool trustedFingerprint(const std::string& fingerprint) const;
+    void harvestTlsSession();
     // One receive; returns the byte count, 0 at the end of the stream, -1 when nothing was
     // there. Other failures raise with source "CSocket.RecvToBuffer".
     long RecvToBuffer();
@@ -146,9 +185,9 @@ private:
     void handleAccept();
     void handleConnected();
     void handlePeerClose();
-    // State 9, the socket destroyed, then OnError.
-    void failWith(int number, const std::string& source);
-    void raiseError(int number, const std::string& source);
+    // State 9, the socket destroyed, then OnError; the description defaults to the number's.
+    void failWith(int number, const std::string& source, const std::string& description = {});
+    void raiseError(int number, const std::string& source, const std::string& description = {});
     void takeBytes(std::string& out, std::int32_t maxLen, bool remove);
     void readLocalAddress();
     void setBroadcast(bool on);
@@ -181,6 +220,19 @@ private:
     bool m_sendCompletePending = false;
     bool m_shutdownPending = false; // CloseSocket waits for the send buffer to drain
     ResolvePurpose m_resolvePurpose = ForConnect;
+
+    std::unique_ptr<platform::tls::Connection> m_tls;
+    TlsPhase m_tlsPhase = TlsPhase::None;
+    TlsOptions m_tlsOptions;
+    platform::tls::Certificate m_tlsPeer;
+    platform::tls::SavedSession m_tlsKeptSession; // of a connection since destroyed
+    bool m_tlsVerified = false;
+    bool m_handshakeWantsWrite = false;
+    bool m_tlsReadWantsWrite = false;
+    bool m_tlsWriteWantsRead = false;
+    bool m_closeNotifyPending = false; // the close notice waits for room to be sent
+    // Bytes offered to a TLS write that asked to wait: they must be offered again as they were.
+    std::size_t m_tlsCommitted = 0;
 };
 
 } // namespace vellumite

@@ -1,8 +1,8 @@
 // The socket registry and dispatch on the event loop, resolution threads and error texts.
 #include "net/socket_support.h"
 
-#include "platform/error.h"
 #include "net/socket.h"
+#include "platform/error.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -73,7 +73,7 @@ void dispatchReadiness(int handle, std::uint64_t serial, short revents) {
     SocketLayerAccess::readiness(*it->second.socket, revents);
 }
 
-void dispatchPostedEvent(int handle, std::uint64_t serial, int kind) {
+void dispatchPostedEvent(int handle, std::uint64_t serial, SocketEvent kind) {
     auto& sockets = state().sockets;
     auto it = sockets.find(handle);
     if (it == sockets.end() || it->second.serial != serial)
@@ -142,7 +142,7 @@ bool RegisterSocket(int handle, CSocket& socket) {
     platform::EventLoop& loop = socket.loop();
     if (!loop.isLoopThread())
         throw platform::NumberedError(err::Interrupted, "The operation was canceled.",
-                            "MSocketSupport.RegisterSocket");
+                                      "MSocketSupport.RegisterSocket");
     auto& s = state();
     std::uint64_t serial = s.nextSerial++;
     auto watch = loop.watchFd(
@@ -167,13 +167,13 @@ void SetNotifications(int handle, short pollEvents) {
         it->second.loop->setFdEvents(it->second.watch, pollEvents);
 }
 
-void PostWriteNotification(int handle) {
+void PostNotification(int handle, SocketEvent kind) {
     auto& sockets = state().sockets;
     auto it = sockets.find(handle);
     if (it == sockets.end())
         return;
     it->second.loop->post(
-        [handle, serial = it->second.serial] { dispatchPostedEvent(handle, serial, FD_WRITE); });
+        [handle, kind, serial = it->second.serial] { dispatchPostedEvent(handle, serial, kind); });
 }
 
 std::size_t RegisteredSocketCount() {
@@ -188,7 +188,7 @@ std::int32_t ResolveHost(const std::string& host, CSocket& socket) {
     platform::EventLoop& loop = socket.loop();
     if (!loop.isLoopThread())
         throw platform::NumberedError(err::Interrupted, "The operation was canceled.",
-                            "MSocketSupport.ResolveHost");
+                                      "MSocketSupport.ResolveHost");
     cancelRequestsOf(socket);
     auto& s = state();
     s.lastRequestId = s.lastRequestId == INT32_MAX ? 1 : s.lastRequestId + 1;
@@ -204,7 +204,8 @@ std::int32_t ResolveHost(const std::string& host, CSocket& socket) {
         }).detach();
     } catch (const std::system_error& e) {
         int number = ErrorFromErrno(e.code().value());
-        throw platform::NumberedError(number, GetErrorDescription(number), "MSocketSupport.ResolveHost");
+        throw platform::NumberedError(number, GetErrorDescription(number),
+                                      "MSocketSupport.ResolveHost");
     }
     s.resolutions[requestId] = Resolution{&socket, std::move(pending)};
     return requestId;
@@ -288,6 +289,8 @@ std::string GetErrorDescription(int number) {
         {11002, "Nonauthoritative host not found."},
         {11003, "This is a nonrecoverable error."},
         {11004, "Valid name, no data record of requested type."},
+        {10600, "The secure connection failed."},
+        {10601, "The server's certificate is not trusted."},
     };
     auto it = texts.find(number);
     return it == texts.end() ? "Unknown error." : it->second;

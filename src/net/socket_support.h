@@ -36,6 +36,10 @@ inline constexpr int ConnectionRefused = 10061;
 inline constexpr int SystemCallFailure = 10107;
 inline constexpr int HostNotFound = 11001;
 inline constexpr int WrongProtocolOrState = 40006;
+// TLS: the secure connection could not be set up or broke down; the peer's certificate is not
+// one to trust. Their descriptions carry the details.
+inline constexpr int TlsFailed = 10600;
+inline constexpr int TlsUntrusted = 10601;
 } // namespace err
 
 // Counts the sockets layer users; returns the largest datagram size.
@@ -47,8 +51,9 @@ bool RegisterSocket(int handle, CSocket& socket);
 void UnregisterSocket(int handle);
 // Which readiness (POLLIN, POLLOUT) the registered socket waits for now.
 void SetNotifications(int handle, short pollEvents);
-// Queues a write notification for `handle`, delivered after the current call has returned.
-void PostWriteNotification(int handle);
+// Queues a notification for `handle` (FD_WRITE, or FD_READ for bytes TLS holds that readiness
+// will not announce), delivered after the current call has returned.
+void PostNotification(int handle, SocketEvent kind);
 std::size_t RegisteredSocketCount();
 bool IsRegistered(int handle);
 

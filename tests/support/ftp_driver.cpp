@@ -24,6 +24,7 @@ FtpDriver::FtpDriver(platform::EventLoop& loop, vellumite::CFtpClient& client)
     client.OnQuote = completion("OnQuote");
     client.OnDataTransferProgress = [this](std::int64_t n) { progress.push_back(n); };
     client.OnStateChange = [this](vellumite::FtpState s) { states.push_back(s); };
+    client.OnTlsEstablished = [this](const std::string& text) { tls.push_back(text); };
     client.OnWaitChange = [this](vellumite::FtpWait, vellumite::FtpWait to) {
         waits.push_back(to);
     };

@@ -38,6 +38,8 @@ public:
     // The awaited replies, as each change made them.
     std::vector<vellumite::FtpWait> waits;
     std::vector<std::int64_t> progress;
+    // What each secured connection reported.
+    std::vector<std::string> tls;
 
     // "number description" of the client's last error, for failure messages.
     std::string lastError() const;

@@ -44,6 +44,14 @@ dirmessage_enable=NO
 use_localtime=YES
 )";
 
+// Its default cipher list names a cipher that OpenSSL 3 no longer offers.
+constexpr const char* kVsftpdTlsConfig = R"(ssl_enable=YES
+allow_anon_ssl=YES
+force_anon_logins_ssl=YES
+force_anon_data_ssl=YES
+ssl_ciphers=HIGH
+)";
+
 bool acceptsConnections(int port) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
@@ -77,7 +85,9 @@ int freeLoopbackPort() {
     return port;
 }
 
-FtpServer::FtpServer(Kind kind, const fs::path& work) : m_kind(kind), m_root(work / "root") {
+FtpServer::FtpServer(Kind kind, const fs::path& work, const TestCertificate* tls,
+                     bool requireTlsReuse)
+    : m_kind(kind), m_root(work / "root") {
     fs::create_directories(writableFolder());
     // setpriv: a test process that is killed must not leave its servers running.
     const std::vector<std::string> dieWithTest = {"setpriv", "--pdeathsig", "TERM", "--"};
@@ -87,6 +97,8 @@ FtpServer::FtpServer(Kind kind, const fs::path& work) : m_kind(kind), m_root(wor
         args.insert(args.end(), {"/usr/bin/python3", "-W", "ignore",
                                  std::string(VELLUMITE_TESTS_DIR) + "/support/pyftpd_server.py",
                                  m_root.string(), kUser, kPassword});
+        if (tls)
+            args.insert(args.end(), {tls->certificate.string(), tls->key.string()});
         Child child = startChild(args);
         m_pid = child.pid;
         m_output = child.output;
@@ -105,6 +117,11 @@ FtpServer::FtpServer(Kind kind, const fs::path& work) : m_kind(kind), m_root(wor
     std::ofstream(work / "vsftpd.conf")
         << kVsftpdConfig << "listen_port=" << m_port << "\nanon_root=" << m_root.string()
         << "\nsecure_chroot_dir=" << (work / "empty").string() << "\n";
+    if (tls)
+        std::ofstream(work / "vsftpd.conf", std::ios::app)
+            << kVsftpdTlsConfig << "rsa_cert_file=" << tls->certificate.string()
+            << "\nrsa_private_key_file=" << tls->key.string()
+            << "\nrequire_ssl_reuse=" << (requireTlsReuse ? "YES" : "NO") << "\n";
     auto args = dieWithTest;
     args.insert(args.end(), {"/usr/sbin/vsftpd", (work / "vsftpd.conf").string()});
     Child child = startChild(args);

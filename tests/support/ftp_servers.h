@@ -1,6 +1,8 @@
 // Real FTP servers for the tests, started on 127.0.0.1 on free ports and stopped afterwards.
 #pragma once
 
+#include "support/test_certificates.h"
+
 #include <filesystem>
 #include <string>
 #include <sys/types.h>
@@ -10,13 +12,19 @@ namespace testing_support {
 // pyftpdlib (Debian's python3-pyftpdlib) takes kUser and anonymous logins, both writing anywhere
 // below work/root. vsftpd takes anonymous logins only, chrooted to work/root, writing in
 // work/root/pub (owned by the "ftp" user). The server ends when the test process does.
+// Given a certificate, either speaks FTP over explicit TLS only: no login and no data
+// connection in the clear, and vsftpd takes a data connection only when it resumes the control
+// connection's TLS session.
 class FtpServer {
 public:
     enum class Kind { PyFtpdLib, Vsftpd };
     static constexpr const char* kUser = "tester";
     static constexpr const char* kPassword = "s3cret";
 
-    FtpServer(Kind kind, const std::filesystem::path& work);
+    // `requireTlsReuse` false lets vsftpd take data connections that start a session of their
+    // own, as clients that cannot resume would need.
+    FtpServer(Kind kind, const std::filesystem::path& work, const TestCertificate* tls = nullptr,
+              bool requireTlsReuse = true);
     ~FtpServer();
     FtpServer(const FtpServer&) = delete;
     FtpServer& operator=(const FtpServer&) = delete;

@@ -4,6 +4,7 @@
 #include "support/run_program.h"
 #include "support/scripted_ftp_server.h"
 #include "support/temp_dir.h"
+#include "support/test_certificates.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -68,6 +69,8 @@ TEST_F(FtpCommandTest, FailuresPrintTheClientsErrorAndExitNonZero) {
          "error 16530: Not logged in."},
         {"ls " + base + "/a%0d%0aDELE%20x", "error 5: Invalid procedure call or argument"},
         {"ls http://127.0.0.1/", "must start with ftp://"},
+        {"ls ftpes://127.0.0.1:" + std::to_string(py.port()) + "/",
+         "error 16010: The server does not offer FTP over TLS"},
         {"put " + base + "/x.txt '" + (local / "nothere").string() + "'", "cannot open"},
         {"--timeout 5 ls ftp://127.0.0.1:" + std::to_string(testing_support::freeLoopbackPort()) +
              "/",
@@ -77,6 +80,47 @@ TEST_F(FtpCommandTest, FailuresPrintTheClientsErrorAndExitNonZero) {
         auto r = runVellumite("ftp " + args);
         EXPECT_EQ(r.status, 1) << args << "\n" << r.output;
         EXPECT_NE(r.output.find(expected), std::string::npos) << args << "\n" << r.output;
+    }
+}
+
+// ftpes:// against pyftpdlib speaking TLS only, with a certificate made for the test.
+TEST(FtpCommandTlsTest, TrustComesFromTheCaFileOrTheFingerprintAndOtherwiseTheFingerprintIsShown) {
+    testing_support::TempDir certificateDir, serverDir, local;
+    testing_support::TestCertificates certificates(certificateDir.path());
+    FtpServer server(FtpServer::Kind::PyFtpdLib, serverDir.path(), &certificates.server);
+    const std::string url = "ftpes://" + std::string(FtpServer::kUser) + ":" +
+                            FtpServer::kPassword + "@127.0.0.1:" + std::to_string(server.port());
+    const std::string caFile =
+        "--ca-file " + testing_support::shellQuoted(certificates.caFile().string());
+    const std::string fingerprint = certificates.server.fingerprint;
+
+    const std::string content(100 * 1024 + 1, 't');
+    platform::files::writeFileAtomic(local / "page.html", content);
+    const std::string page = testing_support::shellQuoted((local / "page.html").string());
+    auto r = runVellumite("ftp --active " + caFile + " put " + url + "/ " + page);
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_TRUE(readFile(server.writableFolder() / "page.html") == content);
+    r = runVellumite("ftp -v --trust-fingerprint " + fingerprint + " ls " + url + "/");
+    ASSERT_EQ(r.status, 0) << r.output;
+    for (const char* shown :
+         {"[TLS] control connection: TLSv1.3, TLS_", "trusted by its fingerprint",
+          "[TLS] data connection: TLSv1.3, TLS_", "> PROT P", "page.html"})
+        EXPECT_NE(r.output.find(shown), std::string::npos) << shown << "\n" << r.output;
+
+    const std::pair<std::string, std::vector<std::string>> refusals[] = {
+        {"ls " + url + "/",
+         {"error 10601: The certificate of 127.0.0.1 is not trusted (",
+          "Its SHA-256 fingerprint is " + fingerprint + ".",
+          "run again with --trust-fingerprint " + fingerprint}},
+        {"--trust-fingerprint " + certificates.replacement.fingerprint + " ls " + url + "/",
+         {"error 10601: ", fingerprint, "the server's certificate has changed"}},
+        {"--trust-fingerprint 12:34 ls " + url + "/", {"takes a SHA-256 fingerprint"}},
+    };
+    for (const auto& [args, expected] : refusals) {
+        r = runVellumite("ftp " + args);
+        EXPECT_EQ(r.status, 1) << args << "\n" << r.output;
+        for (const auto& part : expected)
+            EXPECT_NE(r.output.find(part), std::string::npos) << args << "\n" << r.output;
     }
 }
 

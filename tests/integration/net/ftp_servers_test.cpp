@@ -1,9 +1,11 @@
-// CFtpClient against real servers on 127.0.0.1, pyftpdlib and vsftpd, passive and active.
+// CFtpClient against real servers on 127.0.0.1, pyftpdlib and vsftpd, passive and active, plain
+// and over explicit TLS with a certificate made for the test.
 #include "net/ftp_client.h"
 #include "platform/files.h"
 #include "support/ftp_driver.h"
 #include "support/ftp_servers.h"
 #include "support/temp_dir.h"
+#include "support/test_certificates.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -23,11 +25,16 @@ struct Setup {
     Kind server;
     bool passive;
     const char* name;
+    bool tls = false;
 };
 const Setup kPyPassive{Kind::PyFtpdLib, true, "pyftpdlib_passive"},
     kPyActive{Kind::PyFtpdLib, false, "pyftpdlib_active"},
     kVsPassive{Kind::Vsftpd, true, "vsftpd_passive"},
-    kVsActive{Kind::Vsftpd, false, "vsftpd_active"};
+    kVsActive{Kind::Vsftpd, false, "vsftpd_active"},
+    kPyTlsPassive{Kind::PyFtpdLib, true, "pyftpdlib_tls_passive", true},
+    kPyTlsActive{Kind::PyFtpdLib, false, "pyftpdlib_tls_active", true},
+    kVsTlsPassive{Kind::Vsftpd, true, "vsftpd_tls_passive", true},
+    kVsTlsActive{Kind::Vsftpd, false, "vsftpd_tls_active", true};
 std::string name(const ::testing::TestParamInfo<Setup>& info) {
     return info.param.name;
 }
@@ -42,10 +49,21 @@ std::string pattern(std::size_t size, unsigned seed) {
     return s;
 }
 
-// One server of each kind for the whole suite; each test works in its own folder.
+// One server of each kind, plain and TLS only, for the whole suite; each test works in its own
+// folder. The TLS servers refuse logins and data connections in the clear, and vsftpd data
+// connections that do not resume the control connection's session.
 struct Servers {
-    testing_support::TempDir pyDir, vsDir;
+    testing_support::TempDir pyDir, vsDir, certificateDir, pyTlsDir, vsTlsDir;
     FtpServer py{Kind::PyFtpdLib, pyDir.path()}, vs{Kind::Vsftpd, vsDir.path()};
+    testing_support::TestCertificates certificates{certificateDir.path()};
+    FtpServer pyTls{Kind::PyFtpdLib, pyTlsDir.path(), &certificates.server};
+    FtpServer vsTls{Kind::Vsftpd, vsTlsDir.path(), &certificates.server};
+
+    const FtpServer& of(const Setup& setup) const {
+        if (setup.server == Kind::PyFtpdLib)
+            return setup.tls ? pyTls : py;
+        return setup.tls ? vsTls : vs;
+    }
 };
 
 class RealServerTest : public ::testing::TestWithParam<Setup> {
@@ -59,13 +77,15 @@ protected:
         std::string folder = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         std::replace(folder.begin(), folder.end(), '/', '_');
         const bool py = GetParam().server == Kind::PyFtpdLib;
-        const FtpServer& server = py ? servers->py : servers->vs;
+        const FtpServer& server = servers->of(GetParam());
         remoteBase = server.writableRemote() + folder;
         localBase = server.writableFolder() / folder;
         client.setFtpServer("127.0.0.1");
         client.setRemotePort(server.port());
         client.setPassiveMode(GetParam().passive);
         client.setTimeOut(30);
+        client.setUseTls(GetParam().tls);
+        client.setCaFile(servers->certificates.caFile().string());
         if (py) {
             client.setUserName(FtpServer::kUser);
             client.setPassword(FtpServer::kPassword);
@@ -173,7 +193,10 @@ TEST_P(RealServerTest, TransfersAreByteExactAndResume) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, RealServerTest,
-                         ::testing::Values(kPyPassive, kPyActive, kVsPassive, kVsActive), name);
+                         ::testing::Values(kPyPassive, kPyActive, kVsPassive, kVsActive,
+                                           kPyTlsPassive, kPyTlsActive, kVsTlsPassive,
+                                           kVsTlsActive),
+                         name);
 
 // 50 MB each way: one server in each mode, to keep the suite quick.
 class LargeTransferTest : public RealServerTest {};

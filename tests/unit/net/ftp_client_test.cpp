@@ -284,6 +284,38 @@ TEST_F(FtpClientTest, PropertyAndArgumentErrors) {
                   "16008 The connection is not established. [CFtpClient.SendFtpCommand]");
 }
 
+// Asked for TLS, the client sends nothing after the greeting but AUTH TLS until the handshake
+// has succeeded: not when AUTH is refused, and not when the server goes on in the clear.
+TEST_F(FtpClientTest, WithoutAWorkingTlsHandshakeNothingButAuthIsSent) {
+    struct Case {
+        const char* authReply;
+        std::int32_t error;
+    };
+    for (const Case& c : {Case{"502 Command not implemented", 16010},
+                          Case{"534 Request denied for policy reasons", 16010},
+                          Case{"234 Go ahead\r\n230 Logged in, no TLS needed", 10600}}) {
+        SCOPED_TRACE(c.authReply);
+        bool closed = false;
+        ScriptedFtpServer server([&](Session& s) {
+            s.reply("220 Scripted server ready");
+            s.answer(c.authReply);
+            s.reply("331 Password required"); // as if USER had come in the clear
+            closed = s.clientClosed(3000);
+        });
+        client.setUseTls(true);
+        client.setTimeOut(5);
+        ASSERT_EQ(connect(server), arStatusError);
+        EXPECT_EQ(error().Number, c.error) << driver.lastError();
+        server.join();
+        EXPECT_TRUE(closed) << "the client leaves";
+        ASSERT_FALSE(server.commands().empty());
+        EXPECT_EQ(server.commands()[0], "AUTH TLS");
+        for (const auto& command : server.commands())
+            EXPECT_EQ(command.find("USER"), std::string::npos) << command;
+        EXPECT_TRUE(driver.tls.empty());
+    }
+}
+
 TEST(GetFreePort, GoesThroughEveryPortFrom20000To65535AndNoOther) {
     std::set<int> seen;
     for (int i = 0; i < 50000; ++i) {

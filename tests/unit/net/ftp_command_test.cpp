@@ -15,9 +15,12 @@ TEST(ParseFtpUrl, ReadsEveryPartAndDecodesEscapes) {
         const char* host;
         int port;
         const char* path;
+        bool tls = false;
     };
     const Case cases[] = {
         {"ftp://example.org", "", "", "example.org", 21, ""},
+        {"ftpes://me:pw@example.org/www/", "me", "pw", "example.org", 21, "/www/", true},
+        {"FTPES://example.org:2121", "", "", "example.org", 2121, "", true},
         {"ftp://127.0.0.1:2121/", "", "", "127.0.0.1", 2121, "/"},
         {"ftp://me@host/www/index.html", "me", "", "host", 21, "/www/index.html"},
         {"ftp://me:p%40ss:word@host:21/a%20b", "me", "p@ss:word", "host", 21, "/a b"},
@@ -31,13 +34,15 @@ TEST(ParseFtpUrl, ReadsEveryPartAndDecodesEscapes) {
         EXPECT_EQ(url.host, c.host);
         EXPECT_EQ(url.port, c.port);
         EXPECT_EQ(url.path, c.path);
+        EXPECT_EQ(url.tls, c.tls);
     }
 }
 
 TEST(ParseFtpUrl, RefusesWhatIsNotAnFtpAddress) {
     for (const char* url :
          {"http://host/", "host/path", "ftp://", "ftp://u:p@:21/", "ftp://host:0/",
-          "ftp://host:99999/", "ftp://host:21x/", "ftp://host/%zz", "ftp://host/%4"}) {
+          "ftp://host:99999/", "ftp://host:21x/", "ftp://host/%zz", "ftp://host/%4", "ftpes://",
+          "ftpes:/host/", "ftps://host/"}) { // implicit TLS: another protocol
         EXPECT_THROW(parseFtpUrl(url), std::invalid_argument) << url;
     }
 }

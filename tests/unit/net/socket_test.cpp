@@ -2,6 +2,8 @@
 #include "net/socket.h"
 #include "support/ftp_servers.h"
 #include "support/raises.h"
+#include "support/temp_dir.h"
+#include "support/test_certificates.h"
 
 #include <algorithm>
 #include <fcntl.h>
@@ -81,6 +83,7 @@ struct Recorder {
             error = std::to_string(n) + " " + d;
         };
         s.OnSendComplete = [this] { events.push_back("sendcomplete"); };
+        s.OnTlsConnect = [this] { events.push_back("tls"); };
         s.OnSendProgress = [this](std::int32_t sent, std::int32_t left) {
             progress.emplace_back(sent, left);
         };
@@ -395,6 +398,109 @@ TEST_F(SocketTest, DatagramsCarryTheSenderAndTheBroadcastRuleFollowsTheAddress) 
     sender.CloseSocket();
     sender.setProtocol(SocketProtocol::TCP);
     EXPECT_EQ(sender.Protocol(), SocketProtocol::TCP);
+}
+
+// ---- TLS -------------------------------------------------------------------------------------
+
+// A client CSocket and a server CSocket on one loop, each securing its side of the connection
+// the listener accepted.
+class TlsSocketTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        r.attach(client);
+        serverEvents.attach(server);
+        listening.OnConnectionRequest = [this](std::int32_t id) {
+            server.Accept(id);
+            TlsOptions options;
+            options.context = platform::tls::Context::server(made.server.certificate.string(),
+                                                             made.server.key.string());
+            options.server = true;
+            server.StartTls(options);
+        };
+        listening.Bind(0, "127.0.0.1");
+        listening.Listen();
+    }
+    TlsOptions clientOptions(const std::string& caFile, std::vector<std::string> trusted = {},
+                             const std::string& name = "127.0.0.1") {
+        TlsOptions options;
+        options.context = platform::tls::Context::client(caFile);
+        options.peerName = name;
+        options.trustedFingerprints = std::move(trusted);
+        return options;
+    }
+    // Connects and starts TLS with `options` as soon as the connection stands.
+    void connectSecured(TlsOptions options) {
+        client.OnConnect = [this, options] {
+            r.events.push_back("connect");
+            client.StartTls(options);
+        };
+        client.Connect("127.0.0.1", listening.LocalPort());
+    }
+    bool pumpUntil(const std::function<bool()>& done) { return loop.runUntil(done, 10s); }
+
+    testing_support::TempDir folder;
+    testing_support::TestCertificates made{folder.path()};
+    platform::EventLoop loop;
+    CSocket listening{loop}, server{loop}, client{loop};
+    Recorder r, serverEvents;
+};
+
+TEST_F(TlsSocketTest, BytesSentDuringTheHandshakeWaitAndTheCloseNoticeEndsTheStream) {
+    const std::string up = pattern(2 * 1024 * 1024 + 3), down = pattern(700 * 1024);
+    client.OnConnect = [&] {
+        r.events.push_back("connect");
+        client.StartTls(clientOptions(made.caFile().string()));
+        client.SendData(up); // before the handshake: it waits for it
+    };
+    client.Connect("127.0.0.1", listening.LocalPort());
+    ASSERT_TRUE(pumpUntil([&] { return serverEvents.received.size() >= up.size(); }));
+    EXPECT_TRUE(serverEvents.received == up);
+    EXPECT_EQ(r.events, (std::vector<std::string>{"connect", "tls", "sendcomplete"}));
+    EXPECT_TRUE(client.TlsActive() && client.TlsVerified());
+
+    server.SendData(down);
+    server.CloseSocket(); // after the data: the close notice follows it
+    ASSERT_TRUE(pumpUntil([&] { return r.saw("close"); }));
+    EXPECT_TRUE(r.received == down);
+    EXPECT_EQ(r.events.back(), "close") << r.error;
+    ASSERT_TRUE(pumpUntil([&] { return serverEvents.saw("close"); }));
+    EXPECT_FALSE(serverEvents.saw("error")) << serverEvents.error;
+}
+
+TEST_F(TlsSocketTest, OnlyACertificateTheTrustStoreOrTheUserVouchesForIsAccepted) {
+    const std::string ca = made.caFile().string(), fingerprint = made.server.fingerprint;
+    struct Case {
+        std::string caFile;
+        std::vector<std::string> trusted;
+        const char* name;
+        bool accepted, verified;
+    };
+    const Case cases[] = {
+        {ca, {}, "127.0.0.1", true, true},
+        {"", {fingerprint}, "127.0.0.1", true, false},
+        {"", {made.replacement.fingerprint}, "127.0.0.1", false, false},
+        {"", {}, "127.0.0.1", false, false},
+        {ca, {}, "localhost.example", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + (c.caFile.empty() ? "" : " with the CA"));
+        r = Recorder();
+        r.attach(client);
+        connectSecured(clientOptions(c.caFile, c.trusted, c.name));
+        ASSERT_TRUE(pumpUntil([&] { return r.saw("tls") || r.saw("error"); }));
+        EXPECT_EQ(r.saw("tls"), c.accepted) << r.error;
+        EXPECT_EQ(client.TlsVerified(), c.verified);
+        EXPECT_EQ(client.TlsPeerCertificate().fingerprint, fingerprint) << "kept after a refusal";
+        const bool refusal =
+            r.error.rfind("10601 The certificate of " + std::string(c.name) + " is not trusted (",
+                          0) == 0 &&
+            r.error.find("Its SHA-256 fingerprint is " + fingerprint + ".") != std::string::npos;
+        EXPECT_EQ(refusal, !c.accepted) << r.error;
+        while (client.SocketHandle() != -1)
+            client.CloseSocket();
+        while (server.SocketHandle() != -1)
+            server.CloseSocket();
+    }
 }
 
 } // namespace
