@@ -11,6 +11,10 @@
 
 namespace vellumite {
 
+// Said by the tools that act on the selection when nothing is selected.
+inline constexpr std::string_view kNoTextSelected =
+    "No text selected!  Highlight some text and then select this option again.";
+
 // The post form of the content edit page and its body, the post box.
 inline constexpr std::string_view kPostForm = "VellumiteContentEdit";
 inline constexpr std::string_view kPostBox = "Vellumiteposttext";

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/app_state.h"
+#include "core/post_insert.h"
 
 #include <cstdint>
 #include <optional>
@@ -11,8 +12,6 @@
 
 namespace vellumite {
 
-inline constexpr std::string_view kNoTextSelected =
-    "No text selected!  Highlight some text and then select this option again.";
 inline constexpr std::string_view kCursorNotInPost =
     "You don't have your cursor in the post editing box, please select where you want me to "
     "add your image tag";

@@ -27,6 +27,8 @@ std::string_view controlKindName(ControlKind kind) {
         return "progress";
     case ControlKind::Browser:
         return "browser";
+    case ControlKind::File:
+        return "file";
     }
     return "label";
 }
@@ -193,6 +195,28 @@ bool Form::deliver(const std::string& control, const std::string& event, const j
         return false;
     auto handler = it->second; // the handler may replace itself
     return handler(argument);
+}
+
+void Form::deliverPick(const std::string& control, std::unique_ptr<PickedFile> file,
+                       const std::string& refusal) {
+    if (!has(control))
+        return;
+    if (file)
+        m_picked[control] = std::move(file);
+    auto it = m_handlers.find({control, "pick"});
+    if (it == m_handlers.end())
+        return;
+    auto handler = it->second;
+    handler(refusal);
+}
+
+std::unique_ptr<PickedFile> Form::takePickedFile(std::string_view control) {
+    auto it = m_picked.find(control);
+    if (it == m_picked.end())
+        return nullptr;
+    auto file = std::move(it->second);
+    m_picked.erase(it);
+    return file;
 }
 
 json Form::snapshot() const {

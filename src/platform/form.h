@@ -1,8 +1,11 @@
 // A secondary window as a model of named controls; the host renders it as a floating panel.
 #pragma once
 
+#include "platform/picked_file.h"
+
 #include <functional>
 #include <map>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
@@ -21,13 +24,15 @@ enum class ControlKind {
     Combo,    // text box with a list of entries to pick from
     Progress, // 0..100
     Browser,  // a small page view: its navigations reach the form's before-navigate handler
+    File,     // a button that opens the browser's file chooser ("accept": the types offered)
 };
 
 std::string_view controlKindName(ControlKind kind);
 
 // One control: its kind and properties. Properties the page understands: "text" (caption or
-// value), "checked", "enabled", "visible", "items" (Combo entries), "value" (Progress),
-// "address" (Browser), "row" (controls with the same row share a line), "width" (in ems).
+// value), "checked", "enabled", "visible", "items" (Combo entries; with "listOnly" only an
+// entry can be chosen, and the choice is a "click"), "value" (Progress), "address" (Browser),
+// "accept" (File), "row" (controls with the same row share a line), "width" (in ems).
 struct Control {
     std::string name;
     ControlKind kind;
@@ -38,7 +43,8 @@ struct Control {
 // and reads them back at once: what the user types or ticks reaches the model as it happens,
 // before any click that follows it. Events: "click" (buttons, links, check boxes), "change"
 // (text, combo, check box), "navigate" (browser; the address is the event's argument, and the
-// handler's result says whether to cancel), "close" (the window's close button).
+// handler's result says whether to cancel), "close" (the window's close button), "pick" (a file
+// control: the file arrived, or the argument says why it did not).
 class Form {
 public:
     using Push = std::function<void(Form&, const nlohmann::json& change)>;
@@ -84,6 +90,13 @@ public:
     bool deliver(const std::string& control, const std::string& event, const nlohmann::json& props,
                  const std::string& argument);
 
+    // Called by the host when a file chosen in a File control arrived (`file`), or could not
+    // (`refusal` says why): keeps the file for takePickedFile, then runs the "pick" handler
+    // with the refusal as its argument. A file not taken goes with the next one or the form.
+    void deliverPick(const std::string& control, std::unique_ptr<PickedFile> file,
+                     const std::string& refusal);
+    std::unique_ptr<PickedFile> takePickedFile(std::string_view control);
+
     // The whole form, for a page that (re)draws it.
     nlohmann::json snapshot() const;
 
@@ -99,6 +112,7 @@ private:
     bool m_topMost = false;
     std::vector<Control> m_controls;
     std::map<std::pair<std::string, std::string>, EventHandler> m_handlers;
+    std::map<std::string, std::unique_ptr<PickedFile>, std::less<>> m_picked;
 };
 
 } // namespace platform

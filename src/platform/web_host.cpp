@@ -226,6 +226,16 @@ void WebHost::handleEvent(const json& event) {
         if (f)
             f->deliver(event.value("control", ""), event.value("event", ""),
                        event.value("props", json::object()), event.value("argument", ""));
+    } else if (type == "pickRefused") {
+        // The page did not send a chosen file: too large, or it could not be read or sent.
+        if (Form* f = findForm(event.value("form", ""))) {
+            const std::string name = event.value("name", "");
+            const std::string why =
+                event.value("tooLarge", false)
+                    ? pickedFileTooLarge(name, event.value("size", std::uint64_t{0}))
+                    : event.value("reason", std::string("The file could not be sent."));
+            f->deliverPick(event.value("control", ""), nullptr, why);
+        }
     } else if (type == "error") {
         msgBox("The page could not be changed: " + event.value("message", std::string("?")),
                m_options.messageTitle, MsgButtons::Ok);
@@ -233,6 +243,14 @@ void WebHost::handleEvent(const json& event) {
         msgBox(event.value("message", std::string("A page could not be shown.")),
                m_options.messageTitle, MsgButtons::Ok);
     }
+}
+
+void WebHost::handlePick(std::uint64_t channel, const std::string& form, const std::string& control,
+                         std::unique_ptr<PickedFile> file) {
+    if (!m_channel || channel != m_channel->id)
+        return; // chosen in a page that was replaced: nobody waits for it
+    if (Form* f = findForm(form))
+        f->deliverPick(control, std::move(file), "");
 }
 
 bool WebHost::handleNavigation(const std::string& pane, const std::string& address,

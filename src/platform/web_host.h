@@ -108,6 +108,9 @@ public:
     void attachChannel(const std::shared_ptr<Channel>& channel);
     void detachChannel(const std::shared_ptr<Channel>& channel);
     void handleEvent(const nlohmann::json& event);
+    // A file chosen in a form arrived (see ServerState::handlePick).
+    void handlePick(std::uint64_t channel, const std::string& form, const std::string& control,
+                    std::unique_ptr<PickedFile> file);
     // Shows what went wrong in work that came from the page (a handler's exception).
     void reportFailure(const std::string& description);
     bool handleNavigation(const std::string& pane, const std::string& address,

@@ -155,6 +155,8 @@ Verdict checkRequest(const RequestFacts& request, std::string_view token, int po
             verdict = routed(Route::Channel);
         else if (rest == "event")
             verdict = routed(Route::Event);
+        else if (rest == "pick")
+            verdict = routed(Route::Pick);
         else
             return refused(404, "Not found.");
     } else if (request.method != "GET" && request.method != "HEAD") {

@@ -28,6 +28,7 @@ enum class Route {
     ShellFile, // shell/shell.js or shell/shell.css (`rest` holds the name)
     Channel,   // the page-operation channel (POST)
     Event,     // an event of the shell page (POST)
+    Pick,      // a file chosen in a form of the shell page (POST; the query names the control)
     Pane,      // a page of a pane: `pane`, and its path in the app folder in `rest`
     File,      // a page of the app folder opened in a window of its own; `rest` decoded
     Mounted,   // a sandbox origin's page: `mount`, and the decoded path below it in `rest`

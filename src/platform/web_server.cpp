@@ -2,7 +2,10 @@
 #include "platform/web_server.h"
 
 #include "platform/files.h"
+#include "platform/picked_file.h"
 #include "platform/text.h"
+
+#include <cstdlib>
 
 namespace platform {
 
@@ -117,7 +120,7 @@ void ServerState::install() {
     // server's own, which reads its body.
     server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
         const web::Verdict verdict = web::checkRequest(factsOf(req), token, port);
-        if (verdict.route == web::Route::Event)
+        if (verdict.route == web::Route::Event || verdict.route == web::Route::Pick)
             return httplib::Server::HandlerResponse::Unhandled;
         route(req, res, verdict);
         return httplib::Server::HandlerResponse::Handled;
@@ -125,6 +128,10 @@ void ServerState::install() {
     server.Post(
         "/s/" + token + "/event",
         [this](const httplib::Request& req, httplib::Response& res) { handleEventPost(req, res); });
+    // A chosen file streams into its private folder, never whole into memory.
+    server.Post("/s/" + token + "/pick",
+                [this](const httplib::Request& req, httplib::Response& res,
+                       const httplib::ContentReader& content) { handlePick(req, res, content); });
 }
 
 void ServerState::route(const httplib::Request& req, httplib::Response& res,
@@ -144,6 +151,9 @@ void ServerState::route(const httplib::Request& req, httplib::Response& res,
         return;
     case web::Route::Event:
         handleEventPost(req, res);
+        return;
+    case web::Route::Pick: // read by its own route
+        notFound(res);
         return;
     case web::Route::Pane:
         handlePane(res, verdict);
@@ -261,6 +271,45 @@ void ServerState::handleEventPost(const httplib::Request& req, httplib::Response
         return;
     }
     toLoop([event = std::move(event)](WebHost& host) { host.handleEvent(event); });
+    res.status = 204;
+}
+
+void ServerState::handlePick(const httplib::Request& req, httplib::Response& res,
+                             const httplib::ContentReader& content) {
+    const std::string form = req.get_param_value("form");
+    const std::string control = req.get_param_value("control");
+    const std::uint64_t channel =
+        std::strtoull(req.get_param_value("channel").c_str(), nullptr, 10);
+    const auto name = pickedBaseName(req.get_param_value("name"));
+    if (form.empty() || control.empty() || !name) {
+        refuse(res, 400, "The file has no name that can be used.");
+        return;
+    }
+    // The page says it before it sends; this holds for anyone else who would send more.
+    const std::string length = req.get_header_value("Content-Length");
+    const std::uint64_t size =
+        length.empty() ? kMaxPickedFileBytes + 1 : std::strtoull(length.c_str(), nullptr, 10);
+    if (size > kMaxPickedFileBytes) {
+        res.set_header("Connection", "close");
+        refuse(res, 413, pickedFileTooLarge(*name, size));
+        return;
+    }
+    auto file = std::make_shared<std::unique_ptr<PickedFile>>();
+    try {
+        *file = std::make_unique<PickedFile>(*name);
+    } catch (const std::exception& e) {
+        refuse(res, 500, e.what());
+        return;
+    }
+    const bool read =
+        content([&](const char* data, std::size_t n) { return (*file)->append(data, n); });
+    if (!(*file)->finish() || !read) {
+        refuse(res, 500, "cannot receive " + *name);
+        return;
+    }
+    toLoop([file, channel, form, control](WebHost& host) {
+        host.handlePick(channel, form, control, std::move(*file));
+    });
     res.status = 204;
 }
 

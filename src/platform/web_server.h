@@ -103,6 +103,8 @@ private:
     void handlePane(httplib::Response& res, const web::Verdict& verdict);
     void handleChannel(httplib::Response& res);
     void handleEventPost(const httplib::Request& req, httplib::Response& res);
+    void handlePick(const httplib::Request& req, httplib::Response& res,
+                    const httplib::ContentReader& content);
 };
 
 } // namespace platform

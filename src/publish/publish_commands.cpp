@@ -3,6 +3,7 @@
 
 #include "core/panes.h"
 #include "publish/publish_window.h"
+#include "publish/upload_dialogs.h"
 #include "publish/web_service.h"
 #include "store/readers.h"
 #include "store/site_rows.h"
@@ -42,6 +43,9 @@ void installPublishCommands(CommandHandlers& h, SitePagesMaker pages) {
         subPublishArchivesFTP(ctx.app, windowLinks(ctx, pages));
     };
     h.siteSetup = [](CommandContext& ctx) { subSiteSetup(ctx.app); };
+    h.showImageDialog = [](CommandContext& ctx) { showImageDialog(ctx.app, ctx.key); };
+    h.showLinkDialog = [](CommandContext& ctx) { showLinkDialog(ctx.app); };
+    h.clearImage = [](CommandContext& ctx) { clearImageFile(ctx.app); };
 }
 
 } // namespace vellumite

@@ -17,7 +17,7 @@ using SitePagesMaker = std::function<std::unique_ptr<SitePages>(AppState& app, s
 // (the command's row has checked that the computer is online).
 void subSiteSetup(AppState& app);
 
-// Sets the handlers of publish, archive publish and site setup.
+// Sets the handlers of publish, archive publish, site setup and the upload dialogs.
 void installPublishCommands(CommandHandlers& h, SitePagesMaker pages);
 
 } // namespace vellumite

@@ -90,9 +90,6 @@ inline constexpr const char* kConnectErrorMessage =
     "Error connecting.  Please check your settings or contact your service provider.";
 inline constexpr const char* kConnectTimeOutMessage =
     "Timed out.  Your FTP address may be incorrect.  Please check your settings.";
-inline constexpr const char* kPathNotFoundMessage =
-    "Vellumite had problems finding your ftp path, multiple attempts were made to resolve the "
-    "path.  Check the help for hints on ways to fix this.";
 
 class PublishRun {
 public:

@@ -8,6 +8,11 @@
 
 namespace vellumite {
 
+// Said when every attempt failed.
+inline constexpr const char* kPathNotFoundMessage =
+    "Vellumite had problems finding your ftp path, multiple attempts were made to resolve the "
+    "path.  Check the help for hints on ways to fix this.";
+
 // After login the client is moved to the configured path; when the server then reports
 // another folder, the walk tries the root and the path from there, and last the login folder
 // followed by the path. Each step is a CWD followed by a PWD, driven by the client's events:

@@ -692,6 +692,22 @@
     post({ type: 'form', form: formName, control, event, props: props || {}, argument: argument || '' });
   }
 
+  // Sent in turn with the events, so a click after the choice reaches the editor after the file.
+  function sendFile(formName, control, file, maxBytes) {
+    const refused = (why) => post({ type: 'pickRefused', form: formName, control, name: file.name, ...why });
+    if (maxBytes && file.size > maxBytes) {
+      refused({ tooLarge: true, size: file.size });
+      return;
+    }
+    const query = new URLSearchParams({ form: formName, control, name: file.name, channel: String(channel) });
+    sending = sending.then(() => fetch(`${base}pick?${query}`, {
+      method: 'POST', body: file, headers: { 'Content-Type': 'application/octet-stream' }, cache: 'no-store',
+    }).then(async (r) => {
+      if (!r.ok) refused({ reason: (await r.text()).trim() });
+    }, (err) => refused({ reason: `${file.name} could not be sent to the editor: ${messageOf(err)}` })))
+      .catch(() => {});
+  }
+
   function renderControl(formName, c) {
     const p = c.props;
     let el;
@@ -706,6 +722,23 @@
         break;
       }
       case 'combo': {
+        if (p.listOnly) {
+          // Only an entry can be chosen; choosing it is a click on that entry.
+          el = document.createElement('select');
+          const none = document.createElement('option');
+          none.value = '';
+          none.textContent = p.placeholder || '';
+          el.appendChild(none);
+          for (const item of p.items || []) {
+            const o = document.createElement('option');
+            o.value = o.textContent = item;
+            el.appendChild(o);
+          }
+          el.value = (p.items || []).includes(p.text) ? p.text : '';
+          el.addEventListener('change', () => send(formName, c.name, 'click', { text: el.value }));
+          if (p.label) el.setAttribute('aria-label', p.label);
+          break;
+        }
         el = document.createElement('input');
         el.type = 'text';
         el.value = p.text || '';
@@ -719,6 +752,7 @@
         el.setAttribute('list', list.id);
         el.addEventListener('input', () => send(formName, c.name, 'change', { text: el.value }));
         const wrap = document.createElement('span');
+        wrap.className = 'combo';
         wrap.append(el, list);
         wrap.dataset.control = c.name;
         applyCommon(wrap, p);
@@ -747,6 +781,25 @@
         el.textContent = p.text || '';
         el.addEventListener('click', (e) => { e.preventDefault(); send(formName, c.name, 'click'); });
         break;
+      case 'file': {
+        // The browser's own chooser; the file goes to the editor on a request of its own.
+        el = document.createElement('span');
+        const input = document.createElement('input');
+        input.type = 'file';
+        input.hidden = true;
+        if (p.accept) input.accept = p.accept;
+        const button = document.createElement('button');
+        button.className = 'action';
+        button.textContent = p.text || '';
+        button.disabled = p.enabled === false;
+        button.addEventListener('click', () => input.click());
+        input.addEventListener('change', () => {
+          if (input.files.length) sendFile(formName, c.name, input.files[0], p.maxBytes);
+          input.value = '';
+        });
+        el.append(input, button);
+        break;
+      }
       case 'progress':
         el = document.createElement('progress');
         el.max = 100;
@@ -779,7 +832,8 @@
     el.hidden = p.visible === false;
     if (p.enabled === false && 'disabled' in el) el.disabled = true;
     if (p.enabled === false) el.setAttribute('aria-disabled', 'true');
-    if (p.width) el.style.width = p.width + 'em';
+    if (p.role) el.setAttribute('role', p.role);
+    if (p.width) Object.assign(el.style, { width: p.width + 'em', minWidth: '0', flex: 'none' });
   }
 
   function makeDraggable(win, handle) {

@@ -120,6 +120,10 @@ TEST(WebRequests, OurOwnRequestsAreRouted) {
     event.origin = "http://localhost:8123";
     event.host = "localhost:8123";
     EXPECT_EQ(checkRequest(event, kToken, kPort).route, Route::Event);
+    event.target = "/s/" + kToken + "/pick?form=frmImage";
+    EXPECT_EQ(checkRequest(event, kToken, kPort).route, Route::Pick);
+    event.origin = "http://127.0.0.1:9999";
+    EXPECT_EQ(checkRequest(event, kToken, kPort).status, 403) << "a file only from our pages";
 
     EXPECT_EQ(checkRequest(ourFrameLoad(""), kToken, kPort).route, Route::Shell);
     EXPECT_EQ(checkRequest(ourFrameLoad("shell/shell.js"), kToken, kPort).route, Route::ShellFile);
