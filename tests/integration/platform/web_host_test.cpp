@@ -1,6 +1,7 @@
 // The web host in a real browser: forms, modal dialogs and document operations round-trip; and
 // page commands go through while slow clients try to hold the server.
 #include "platform/files.h"
+#include "platform/picked_file.h"
 #include "platform/web_host.h"
 #include "support/child_process.h"
 #include "support/raw_client.h"
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -286,6 +288,43 @@ TEST(WebHostUnderLoad, SlowConnectionsHoldNoPageCommand) {
     trickle.join();
     for (int fd : slow)
         ::close(fd);
+}
+
+TEST(WebHostPick, AFileTooLargeOrWithoutAUsableNameIsRefusedBeforeItIsRead) {
+    testing_support::TempDir dir;
+    EventLoop loop;
+    WebHost host(loop, optionsFor(dir.path(), {"webContent"}));
+    host.start();
+    const std::string base = host.address().substr(host.address().find("/s/"));
+    // Only the head is sent: a refusal must not wait for the body.
+    auto answer = [&](const std::string& query, std::uint64_t length) {
+        const int fd = testing_support::connectFrom(
+            "127.0.0.1", host.port(),
+            "POST " + base + "pick?" + query + " HTTP/1.1\r\nHost: 127.0.0.1:" +
+                std::to_string(host.port()) + "\r\nOrigin: " + host.origin() +
+                "\r\nContent-Length: " + std::to_string(length) + "\r\n\r\n");
+        std::string text;
+        char buf[4096];
+        pollfd p{fd, POLLIN, 0};
+        while (::poll(&p, 1, 5000) > 0) {
+            const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+            if (n <= 0)
+                break;
+            text.append(buf, static_cast<std::size_t>(n));
+            if (text.find("\r\n\r\n") != std::string::npos && text.ends_with("\n"))
+                break;
+        }
+        ::close(fd);
+        return text;
+    };
+    const std::string tooLarge = answer("form=frmImage&control=cmdBrowse&name=Big.gif&channel=1",
+                                        kMaxPickedFileBytes + 1);
+    EXPECT_TRUE(tooLarge.starts_with("HTTP/1.1 413")) << tooLarge;
+    EXPECT_NE(tooLarge.find(pickedFileTooLarge("Big.gif", kMaxPickedFileBytes + 1)),
+              std::string::npos)
+        << tooLarge;
+    const std::string unnamed = answer("form=frmImage&control=cmdBrowse&name=..&channel=1", 3);
+    EXPECT_TRUE(unnamed.starts_with("HTTP/1.1 400")) << unnamed;
 }
 
 } // namespace
