@@ -5,6 +5,7 @@
 #include "net/ftp_address.h"
 #include "platform/error.h"
 #include "platform/sha256.h"
+#include "publish/upload_refusal.h"
 #include "publish/web_service.h"
 #include "store/readers.h"
 #include "store/site_rows.h"
@@ -22,14 +23,6 @@ constexpr const char* kUploadState = "uploadfile";
 
 std::string bytesOf(std::uint64_t done, std::uint64_t of) {
     return std::to_string(done) + " bytes of " + std::to_string(of) + " bytes.";
-}
-
-// The last line of what the server said, without its line break.
-std::string lastReplyLine(std::string reply) {
-    while (!reply.empty() && (reply.back() == '\n' || reply.back() == '\r'))
-        reply.pop_back();
-    const std::size_t start = reply.find_last_of('\n');
-    return start == std::string::npos ? reply : reply.substr(start + 1);
 }
 
 PublishEnd failure(std::string message, std::string title = "Vellumite") {
@@ -308,19 +301,11 @@ void PublishRun::onUploadFile(AsyncResultStatus status) {
     if (finished() || m_next == 0 || status == arStatusCancel)
         return;
     const UploadItem& item = m_files[m_next - 1];
-    if (status == arStatusTimeOut) {
-        failUpload("no answer from the server within " + std::to_string(m_options.timeoutSeconds) +
-                   " seconds");
-        m_client.CancelAsyncMethod();
-        return;
-    }
     if (status != arStatusOk) {
-        const CFtpError& error = m_client.LastFtpError();
-        const bool reply = error.Number > 16000 && error.Number < 17000;
-        return failUpload(
-            reply ? "the server said \"" + lastReplyLine(m_client.LastServerResponse()) + "\""
-                  : platform::to_string(
-                        platform::NumberedError(error.Number, error.Description, error.Source)));
+        failUpload(uploadRefusal(m_client, status));
+        if (status == arStatusTimeOut)
+            m_client.CancelAsyncMethod();
+        return;
     }
     m_completedBytes += item.size;
     ++m_uploaded;

@@ -3,6 +3,7 @@
 
 #include "core/panes.h"
 #include "platform/error.h"
+#include "publish/upload_refusal.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -19,14 +20,6 @@ std::string joined(std::string_view path, std::string_view folder) {
     while (folder.starts_with('/'))
         folder.remove_prefix(1);
     return std::string(path) + "/" + std::string(folder);
-}
-
-// The last line of what the server said, without its line break.
-std::string lastReplyLine(std::string reply) {
-    while (!reply.empty() && (reply.back() == '\n' || reply.back() == '\r'))
-        reply.pop_back();
-    const std::size_t start = reply.find_last_of('\n');
-    return start == std::string::npos ? reply : reply.substr(start + 1);
 }
 
 std::string uploadingText(std::uint64_t done, std::uint64_t of) {
@@ -270,17 +263,7 @@ void UploadSession::onUploadFile(AsyncResultStatus s) {
         end(UploadEnd{true, "", ""});
         return;
     }
-    std::string why;
-    if (s == arStatusTimeOut) {
-        why = "no answer from the server within 60 seconds";
-    } else {
-        const CFtpError& error = m_client.LastFtpError();
-        why = error.Number > 16000 && error.Number < 17000
-                  ? "the server said \"" + lastReplyLine(m_client.LastServerResponse()) + "\""
-                  : platform::to_string(
-                        platform::NumberedError(error.Number, error.Description, error.Source));
-    }
-    status("FTP Status : " + m_remote + " was not uploaded: " + why + ".");
+    status("FTP Status : " + m_remote + " was not uploaded: " + uploadRefusal(m_client, s) + ".");
     end({});
     if (s == arStatusTimeOut)
         m_client.CancelAsyncMethod();

@@ -317,8 +317,8 @@ TEST(WebHostPick, AFileTooLargeOrWithoutAUsableNameIsRefusedBeforeItIsRead) {
         ::close(fd);
         return text;
     };
-    const std::string tooLarge = answer("form=frmImage&control=cmdBrowse&name=Big.gif&channel=1",
-                                        kMaxPickedFileBytes + 1);
+    const std::string tooLarge =
+        answer("form=frmImage&control=cmdBrowse&name=Big.gif&channel=1", kMaxPickedFileBytes + 1);
     EXPECT_TRUE(tooLarge.starts_with("HTTP/1.1 413")) << tooLarge;
     EXPECT_NE(tooLarge.find(pickedFileTooLarge("Big.gif", kMaxPickedFileBytes + 1)),
               std::string::npos)
