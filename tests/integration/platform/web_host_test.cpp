@@ -311,8 +311,11 @@ TEST(WebHostPick, AFileTooLargeOrWithoutAUsableNameIsRefusedBeforeItIsRead) {
             if (n <= 0)
                 break;
             text.append(buf, static_cast<std::size_t>(n));
-            if (text.find("\r\n\r\n") != std::string::npos && text.ends_with("\n"))
-                break;
+            const std::size_t head = text.find("\r\n\r\n");
+            const std::size_t length = text.find("Content-Length: ");
+            if (head != std::string::npos && length != std::string::npos &&
+                text.size() >= head + 4 + std::stoul(text.substr(length + 16)))
+                break; // the whole answer
         }
         ::close(fd);
         return text;
