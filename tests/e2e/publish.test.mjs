@@ -15,21 +15,32 @@ const browser = await launchBrowser();
 const win = '[data-form="frmPublish"]';
 const status = `${win} [data-control="lblFTPState"]`;
 
-// Records what the window's status and total labels showed, and whether the panes were veiled
-// and inert meanwhile: the run is over faster than any polling could look.
+// Records every text the window's status and total labels showed, and whether the panes were
+// veiled and inert meanwhile: the run is over faster than any polling could look, and several
+// changes may come in one batch, so the texts they replaced are taken from the records.
 async function watchWindow(page) {
   await page.evaluate(() => {
     window.seen = { shown: false, texts: [], veiled: false };
-    new MutationObserver(() => {
+    const note = (text) => { if (text && !window.seen.texts.includes(text)) window.seen.texts.push(text); };
+    const labels = '[data-control="lblFTPState"],[data-control="lblTotalProgress"]';
+    const noteLabels = (n) => {
+      if (n.nodeType !== Node.ELEMENT_NODE) return;
+      if (n.matches(labels)) note(n.textContent);
+      n.querySelectorAll(labels).forEach((c) => note(c.textContent));
+    };
+    new MutationObserver((records) => {
       const w = document.querySelector('[data-form="frmPublish"]');
       if (w && !w.hidden) window.seen.shown = true;
-      for (const c of ['lblFTPState', 'lblTotalProgress']) {
-        const text = w && w.querySelector(`[data-control="${c}"]`)?.textContent;
-        if (text && !window.seen.texts.includes(text)) window.seen.texts.push(text);
+      // A label is redrawn as a new element: the one it replaced still holds the older text.
+      for (const r of records) {
+        r.removedNodes.forEach(noteLabels);
+        r.addedNodes.forEach(noteLabels);
       }
       const panes = document.getElementById('panes');
       if (panes.inert && panes.classList.contains('veiled')) window.seen.veiled = true;
-    }).observe(document.body, { subtree: true, childList: true, characterData: true, attributes: true });
+    }).observe(document.body, {
+      subtree: true, childList: true, attributes: true,
+    });
   });
 }
 
