@@ -281,10 +281,11 @@ void PublishRun::untrustedCertificate() {
         return refuse();
     // The question waits for the user; it is not asked inside the client's event.
     schedule([this, refuse] {
-        auto ask = OnUntrustedCertificate;
+        const std::weak_ptr<int> alive = m_lifetime;
+        auto ask = OnUntrustedCertificate; // a copy: its owner may go with the run meanwhile
         const bool trusted = ask(m_site, m_client);
-        if (finished())
-            return; // cancelled while the question was open
+        if (alive.expired() || finished())
+            return; // cancelled, or gone with its window, while the question was open
         if (!trusted)
             return refuse();
         connect();
