@@ -35,12 +35,16 @@ public:
     void attach() {
         m_run.OnChange = [this] { changed(); };
         m_run.OnFileUploaded = [this](const UploadItem& item) { uploaded(item); };
-        if (m_options.verbose)
-            m_run.client().SessionProtocolMessage = [this](const std::string& text,
-                                                           std::int32_t type) {
-                clearLine();
-                printProtocolMessage(m_err, text, type);
-            };
+        if (!m_options.verbose)
+            return;
+        m_run.client().SessionProtocolMessage = [this](const std::string& text, std::int32_t type) {
+            clearLine();
+            printProtocolMessage(m_err, text, type);
+        };
+        m_run.client().OnTlsEstablished = [this](const std::string& description) {
+            clearLine();
+            m_err << "[TLS] " << description << "\n";
+        };
     }
 
     void listFiles() {
@@ -57,6 +61,9 @@ public:
             m_err << "vellumite: " << printable(end.message) << "\n";
             if (!end.detail.empty())
                 m_err << "vellumite: " << printable(end.detail) << "\n";
+            if (!end.untrustedFingerprint.empty())
+                m_err << "vellumite: " << untrustedCertificateAdvice(end.untrustedFingerprint)
+                      << "\n";
             return;
         }
         if (m_run.files().empty()) {

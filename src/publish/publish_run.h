@@ -54,6 +54,10 @@ struct PublishOptions {
     bool changedOnly = false;        // send only files that differ from the last upload
     bool dryRun = false;             // generate and list the files; no connection, no request
     std::int16_t timeoutSeconds = 60;
+    // Over TLS, trusted besides the system's authorities and the certificate the user trusted
+    // for the site: authorities in a PEM file, and certificates by their fingerprints.
+    std::string caFile;
+    std::vector<std::string> trustedFingerprints;
 };
 
 // One file of the upload list.
@@ -83,6 +87,8 @@ struct PublishEnd {
     // for the user to cancel.
     bool keepWindowOpen = false;
     bool showTemplates = false; // no template: the template screen comes next
+    // Refused on the server's certificate: its SHA-256 fingerprint.
+    std::string untrustedFingerprint;
 };
 
 // Messages of the run (the offline one is the shell's).
@@ -90,6 +96,10 @@ inline constexpr const char* kConnectErrorMessage =
     "Error connecting.  Please check your settings or contact your service provider.";
 inline constexpr const char* kConnectTimeOutMessage =
     "Timed out.  Your FTP address may be incorrect.  Please check your settings.";
+inline constexpr const char* kNoTlsMessage =
+    "The FTP server does not offer FTP with TLS, so nothing was sent to it, not even your user "
+    "name.  Ask your provider for TLS, or choose Plain FTP in this site's settings if you accept "
+    "that your password and pages travel unencrypted.";
 inline constexpr const char* kPathNotFoundMessage =
     "Vellumite had problems finding your ftp path, multiple attempts were made to resolve the "
     "path.  Check the help for hints on ways to fix this.";
@@ -134,6 +144,9 @@ public:
     std::function<void(const UploadItem&)> OnFileUploaded;
     std::function<void(const PublishEnd&)> OnEnd;
     std::function<void()> OnExchangeDone;
+    // The server's certificate was refused: asks whether to trust it (askToTrustCertificate),
+    // on a pass of the loop of its own. True connects again; without it the run ends.
+    std::function<bool(SiteFtp& site, CFtpClient& client)> OnUntrustedCertificate;
 
 private:
     void checkAndBegin();
@@ -147,6 +160,8 @@ private:
     void exchangeAnswered();
 
     void onConnect(AsyncResultStatus status);
+    void connectFailed();
+    void untrustedCertificate();
     void onPathWalkDone(RemotePathWalk::Outcome outcome);
     void timedOut();
     void sendNextFile();

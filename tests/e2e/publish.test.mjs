@@ -1,5 +1,6 @@
 // Publishing from the editor in Chromium: the window's progress, the veiled panes, the files on
-// a real FTP server, the registration and the highlights; a refused upload, dragging, cancel.
+// a real FTP server, the registration and the highlights; a refused upload, dragging, cancel;
+// the connection chosen in the settings, and a host's own certificate trusted when asked.
 import { test, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
@@ -7,7 +8,7 @@ import { mkdirSync, readdirSync, readFileSync, writeFileSync } from 'node:fs';
 import path from 'node:path';
 import {
   cleanup, tempDir, startEditor, startService, startFtpServer, launchBrowser, openEditor,
-  until, openSite, shown, waitForModal, answerModal, modalText,
+  until, openSite, shown, waitForModal, answerModal, modalText, openSettings,
 } from './lib/harness.mjs';
 
 after(cleanup);
@@ -101,4 +102,39 @@ test('Publish from the editor: progress, files on the server, registration, high
   await answerModal(page, 'Yes');
   await until(async () => (await page.$(win)) === null, 'the window to close');
   assert.equal(await page.$eval('#panes', (p) => p.inert), false);
+});
+
+test('Publish over TLS: the settings choice, the certificate question answered Yes once', async () => {
+  const root = tempDir('vellumite-ftps-');
+  mkdirSync(path.join(root, 'root'));
+  const [certificate, key] = ['cert.pem', 'key.pem'].map((name) => path.join(root, name));
+  execFileSync('openssl', ['req', '-x509', '-newkey', 'ec', '-pkeyopt', 'ec_paramgen_curve:prime256v1', '-nodes',
+    '-days', '2', '-subj', '/CN=host', '-addext', 'subjectAltName=IP:127.0.0.1', '-keyout', key, '-out', certificate]);
+  const fingerprint = execFileSync('openssl', ['x509', '-noout', '-fingerprint', '-sha256', '-in', certificate])
+    .toString().trim().split('=')[1];
+  const port = await startFtpServer(path.join(root, 'root'), 'tester', 's3cret', [certificate, key]);
+  const editor = await startEditor(['--online', '--service-url', (await startService()).url]);
+  const output = path.join(editor.dataDir, 'html/output');
+  const page = await openEditor(browser, editor);
+  await openSite(page, 'Welcome to Vellumite');
+  const setup = await openSettings(page);
+  assert.equal(await setup.inputValue('select[name="VellumiteFtpSecurity"]'), 'tls', 'a new site starts with TLS');
+  for (const [name, typed] of [['VellumiteftpAddress', `127.0.0.1:${port}`], ['VellumiteUsername', 'tester'],
+    ['VellumiteftpPassword', 's3cret']]) await setup.fill(`input[name="${name}"]`, typed);
+  await setup.click('a[href="<$savesettings$>"]');
+  const content = await shown(page, 'webContent', '/contentedit.html');
+  assert.equal(execFileSync('sqlite3', [path.join(editor.dataDir, 'vellumite.db'), 'SELECT ftplocation FROM VellumiteLog'])
+    .toString().trim(), `ftpes://127.0.0.1:${port}`);
+
+  // Asked once: the second run goes through without a question.
+  for (const asked of [true, false]) {
+    await content.click('a[href="<$publish$>"]');
+    if (asked) {
+      await until(async () => (await modalText(page))?.includes(fingerprint), 'the certificate question');
+      await answerModal(page, 'Yes');
+    }
+    // A message after the run would hold the window open.
+    await until(async () => (await page.$(win)) === null, 'the publish window to close');
+  }
+  for (const name of readdirSync(output)) assert.deepEqual(readFileSync(path.join(root, 'root', name)), readFileSync(path.join(output, name)), name);
 });

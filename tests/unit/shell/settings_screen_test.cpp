@@ -109,6 +109,21 @@ TEST_F(SettingsScreen, PageShowsEverySettingAsTextAndComesToTheFront) {
     }
 }
 
+TEST_F(SettingsScreen, TheConnectionChoiceShowsTheSchemeInFrontOfTheServer) {
+    const std::tuple<Value, std::string, std::string> cases[] = {
+        {"ftp.example.org", "ftp.example.org", "plain"},
+        {"ftpes://ftp.example.org:2121", "ftp.example.org:2121", "tls"},
+        {Value(), "", "tls"}}; // a new site
+    for (const auto& [stored, shown, selected] : cases) {
+        setField("ftplocation", stored);
+        const std::string page = showPage();
+        EXPECT_NE(page.find("name=\"VellumiteftpAddress\" value=\"" + shown + "\""),
+                  std::string::npos);
+        EXPECT_NE(page.find("value=\"" + selected + "\" selected>"), std::string::npos) << selected;
+        EXPECT_EQ(page.find("\" selected>"), page.rfind("\" selected>")) << "one choice";
+    }
+}
+
 TEST_F(SettingsScreen, AClosedDatabaseIsOpenedAgainAndFailuresAreReported) {
     f.app.database.reset();
     EXPECT_NE(showPage().find("value=\"ftp.example.org\""), std::string::npos);

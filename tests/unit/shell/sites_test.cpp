@@ -5,6 +5,7 @@
 #include "shell/mod_encrypt.h"
 #include "shell/password_dialog.h"
 #include "shell/sites.h"
+#include "store/trusted_certificates.h"
 #include "support/app_fixture.h"
 
 #include <gmock/gmock.h>
@@ -85,6 +86,15 @@ TEST_F(Sites, OpenAsksForTheExactPasswordAndKeepsTheSiteClosedOtherwise) {
     EXPECT_FALSE(open(4242));
     EXPECT_EQ(lastMessage(), "There is no site numbered 4242.");
     EXPECT_EQ(f.app.logId, -1);
+}
+
+TEST_F(Sites, DeleteTakesTheCertificatesTrustedForTheSiteWithIt) {
+    TrustedCertificates trusted(f.dir.path());
+    const std::int32_t id = f.app.logId = f.addSite("Gone");
+    trusted.trust(id, "h:21", "AA:01");
+    f.host.msgAnswers = {platform::MsgResult::Yes};
+    subDeleteLog(f.app);
+    EXPECT_EQ(trusted.fingerprint(id, "h:21"), "");
 }
 
 } // namespace
