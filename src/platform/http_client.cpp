@@ -3,10 +3,9 @@
 
 #include "platform/files.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <cctype>
+#include <curl/curl.h>
 
 namespace platform {
 

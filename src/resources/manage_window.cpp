@@ -21,14 +21,6 @@ std::string decoded(std::string_view text) {
     return platform::percentDecode(text).value_or(std::string());
 }
 
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
 } // namespace
 
 ResourceAccount readResourceAccount(AppState& app) {
@@ -92,7 +84,7 @@ std::optional<ManagerCommand> parseManagerCommand(std::string_view address) {
 }
 
 std::optional<std::int32_t> wholeNumber(std::string_view text) {
-    text = trimmed(text);
+    text = platform::trimmedBlanks(text);
     std::int32_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || error != std::errc() || end != text.data() + text.size())
@@ -102,7 +94,8 @@ std::optional<std::int32_t> wholeNumber(std::string_view text) {
 
 void subOpenGlintwatch(AppState& app) {
     const ResourceAccount account = readResourceAccount(app);
-    app.host.openWindow(app.alertsAddress(glintwatchPath(account.user, account.password)), "_blank");
+    app.host.openWindow(app.alertsAddress(glintwatchPath(account.user, account.password)),
+                        "_blank");
 }
 
 ResourceImport::ResourceImport(AppState& app) : m_app(app) {}
@@ -151,8 +144,7 @@ void ResourceImport::showManager(const std::string& servicePath) {
 }
 
 void ResourceImport::refuse(const std::string& why) {
-    m_app.host.msgBox("The resource manager page sent a command that was not carried out: " +
-                          why,
+    m_app.host.msgBox("The resource manager page sent a command that was not carried out: " + why,
                       "Vellumite");
 }
 
@@ -194,10 +186,10 @@ void ResourceImport::deleteItems(const ManagerCommand& command) {
     for (const std::string& value : command.items)
         list += (list.empty() ? "" : ",") + value;
     platform::Form& form = m_app.host.form(std::string(kManageForm));
-    form.set(kManageView, "address",
-             managerAddress(manageResourcesPath(command.user, command.password,
-                                                "&delete=" +
-                                                    platform::percentEncode(list, "-_.~,"))));
+    form.set(
+        kManageView, "address",
+        managerAddress(manageResourcesPath(command.user, command.password,
+                                           "&delete=" + platform::percentEncode(list, "-_.~,"))));
 }
 
 void ResourceImport::importItems(const ManagerCommand& command) {
@@ -211,8 +203,8 @@ void ResourceImport::importItems(const ManagerCommand& command) {
     const std::string userId = site.eof() ? "" : readText(site["LogServerID"]);
     const std::filesystem::path file = m_app.appFile("html/output") / kImportListFile;
     std::filesystem::create_directories(file.parent_path());
-    platform::files::writeFileAtomic(
-        file, importListXml(*items, userId, command.user, command.password));
+    platform::files::writeFileAtomic(file,
+                                     importListXml(*items, userId, command.user, command.password));
     if (!m_http)
         m_http = std::make_unique<platform::HttpClient>(m_app.loop);
     m_http->postFile(m_app.serviceAddress(kExportListPath), std::string(kExportListField), file,

@@ -19,7 +19,9 @@ std::string withoutApostrophes(std::string_view text) {
 // A savepoint that rolls back unless released: a failing insert leaves no part of an answer.
 class AllOrNothing {
 public:
-    explicit AllOrNothing(platform::Database& db) : m_db(db) { m_db.execute("SAVEPOINT newsimport"); }
+    explicit AllOrNothing(platform::Database& db) : m_db(db) {
+        m_db.execute("SAVEPOINT newsimport");
+    }
     ~AllOrNothing() {
         if (m_open)
             try {
@@ -53,8 +55,7 @@ void storeNewsItems(platform::Database& db, std::int32_t logId,
     batch.commit();
 }
 
-std::size_t storeImportAnswer(platform::Database& db, std::int32_t logId,
-                              std::string_view answer) {
+std::size_t storeImportAnswer(platform::Database& db, std::int32_t logId, std::string_view answer) {
     const std::vector<NewsItem> items = newsItemsOfAnswer(answer);
     storeNewsItems(db, logId, items);
     return items.size();
@@ -67,8 +68,7 @@ void subBuildNewsList(AppState& app, std::string_view templateName, std::string_
     auto rows = app.db().openRecordset("SELECT * FROM vellumitenewsfeeds");
     for (; !rows.eof(); rows.moveNext())
         page.add({"", listText(platform::replacedAll(readText(rows["Title"]), "+", " ")),
-                  listText(listedMatch(readText(rows["body"]))),
-                  readText(rows["alertid"])});
+                  listText(listedMatch(readText(rows["body"]))), readText(rows["alertid"])});
     page.expand();
     page.write(pageName);
 }

@@ -20,8 +20,7 @@ inline constexpr std::string_view kManageResourcesFrame = "template-manageresour
 void storeNewsItems(platform::Database& db, std::int32_t logId, const std::vector<NewsItem>& items);
 // Reads the service's answer and stores its items; an answer that is not well-formed XML throws
 // ImportAnswerError and stores nothing. Returns the number stored.
-std::size_t storeImportAnswer(platform::Database& db, std::int32_t logId,
-                              std::string_view answer);
+std::size_t storeImportAnswer(platform::Database& db, std::int32_t logId, std::string_view answer);
 
 // Builds one resources list (the items of every site, in table order) from `templateName` into
 // html/<pageName>.

@@ -13,23 +13,9 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 
-std::string xmlText(std::string_view value) {
-    std::string out;
-    for (char c : value) {
-        if (c == '&')
-            out += "&amp;";
-        else if (c == '<')
-            out += "&lt;";
-        else if (c == '>')
-            out += "&gt;";
-        else
-            out += c;
-    }
-    return out;
-}
-
 void element(std::string& out, std::string_view name, std::string_view value) {
-    out += "<" + std::string(name) + ">" + xmlText(value) + "</" + std::string(name) + ">";
+    out += "<" + std::string(name) + ">" + platform::htmlEscape(value) + "</" + std::string(name) +
+           ">";
 }
 
 // Everything between the element's tags, as the node writes it.

@@ -18,8 +18,9 @@ protected:
     }
     void typeAccount(const std::string& user, const std::string& password, bool remember) {
         auto& doc = host.doc(std::string(pane::Content));
-        doc.form("importform", {{"importusername", user}, {"importpassword", password},
-                                {"detailremember", "on"}});
+        doc.form(
+            "importform",
+            {{"importusername", user}, {"importpassword", password}, {"detailremember", "on"}});
         doc.field("importform", "detailremember").type = "checkbox";
         doc.field("importform", "detailremember").checked = remember;
     }
@@ -56,7 +57,8 @@ TEST_F(ManageWindow, ImportAsksForWhatCameSinceTheImportBeforeAndKeepsTheAccount
 TEST_F(ManageWindow, SetupLeavesTheImportTimeAndEmptiesAnAccountNotRemembered) {
     typeAccount("ann", "pw", false);
     window.subResourceSetup();
-    EXPECT_TRUE(managerAddress().ends_with("manageResources.php?username=ann&password=pw&setup=true"));
+    EXPECT_TRUE(
+        managerAddress().ends_with("manageResources.php?username=ann&password=pw&setup=true"));
     EXPECT_EQ(siteField(app.logId, "lastnewsimport").toText(), "20240101093000");
     EXPECT_EQ(host.doc(std::string(pane::Content)).field("importform", "importusername").value, "");
 }
@@ -77,8 +79,8 @@ TEST_F(ManageWindow, ThePageCommandsAreCheckedBeforeAnythingIsDone) {
         EXPECT_EQ(host.messages.empty(), carriedOut) << address;
     }
     EXPECT_NE(managerAddress(), shown);
-    EXPECT_TRUE(managerAddress().ends_with(
-        "username=ann&password=a%26b&delete=wire-101-7,desk-201-9"));
+    EXPECT_TRUE(
+        managerAddress().ends_with("username=ann&password=a%26b&delete=wire-101-7,desk-201-9"));
     const auto parsed = parseManagerCommand("%3Cx%3E/<import>?item=a-b-c&item=d-e-f&user=u%20v");
     ASSERT_TRUE(parsed);
     EXPECT_EQ(parsed->items, (std::vector<std::string>{"a-b-c", "d-e-f"}));

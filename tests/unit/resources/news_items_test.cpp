@@ -17,7 +17,9 @@ protected:
         for (std::string_view tab : kSectionTabs)
             host.doc(std::string(pane::Content)).elements[std::string(tab)] = {};
     }
-    long count() { return std::stol(db.scalar("SELECT COUNT(*) FROM vellumitenewsfeeds").toText()); }
+    long count() {
+        return std::stol(db.scalar("SELECT COUNT(*) FROM vellumitenewsfeeds").toText());
+    }
 };
 
 TEST_F(NewsItems, ApostrophesAreRemovedAndValuesStayText) {
@@ -35,10 +37,11 @@ TEST_F(NewsItems, ApostrophesAreRemovedAndValuesStayText) {
 }
 
 TEST_F(NewsItems, AnAnswerThatIsNotXmlStoresNothing) {
-    storeImportAnswer(db, app.logId, "<BLAH><NEWSFEED><FEEDTITLE>One</FEEDTITLE></NEWSFEED></BLAH>");
-    EXPECT_THROW(storeImportAnswer(db, app.logId,
-                                   "<BLAH><NEWSFEED><FEEDTITLE>Two</FEEDTITLE></NEWSFEED>"),
-                 ImportAnswerError);
+    storeImportAnswer(db, app.logId,
+                      "<BLAH><NEWSFEED><FEEDTITLE>One</FEEDTITLE></NEWSFEED></BLAH>");
+    EXPECT_THROW(
+        storeImportAnswer(db, app.logId, "<BLAH><NEWSFEED><FEEDTITLE>Two</FEEDTITLE></NEWSFEED>"),
+        ImportAnswerError);
     EXPECT_EQ(count(), 1);
 }
 

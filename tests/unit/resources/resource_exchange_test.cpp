@@ -13,14 +13,13 @@ TEST(ResourceExchange, TheExchangeFileHoldsTheCheckedItemsInPageOrder) {
     EXPECT_EQ(importListXml({}, "42", "ann", "pw"), head + "</import>");
     const std::string two =
         importListXml({{"wire", "101", "7"}, {"desk", "201", "9"}}, "42", "ann", "a&b<c");
-    EXPECT_EQ(two, head +
-                       "<item>\r\n<provider>wire</provider>\r\n<itemid>101</itemid>\r\n"
-                       "<userid>42</userid>\r\n<feedid>7</feedid><username>ann</username>"
-                       "<password>a&amp;b&lt;c</password>\r\n</item>\r\n"
-                       "<item>\r\n<provider>desk</provider>\r\n<itemid>201</itemid>\r\n"
-                       "<userid>42</userid>\r\n<feedid>9</feedid><username>ann</username>"
-                       "<password>a&amp;b&lt;c</password>\r\n</item>\r\n"
-                       "</import>");
+    EXPECT_EQ(two, head + "<item>\r\n<provider>wire</provider>\r\n<itemid>101</itemid>\r\n"
+                          "<userid>42</userid>\r\n<feedid>7</feedid><username>ann</username>"
+                          "<password>a&amp;b&lt;c</password>\r\n</item>\r\n"
+                          "<item>\r\n<provider>desk</provider>\r\n<itemid>201</itemid>\r\n"
+                          "<userid>42</userid>\r\n<feedid>9</feedid><username>ann</username>"
+                          "<password>a&amp;b&lt;c</password>\r\n</item>\r\n"
+                          "</import>");
 }
 
 TEST(ResourceExchange, ACheckBoxValueIsAcceptedOnlyWithThreePieces) {
