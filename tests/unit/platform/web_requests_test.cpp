@@ -143,6 +143,7 @@ TEST(WebRequests, ASandboxOriginAnswersUnderItsOwnSecretOnly) {
     EXPECT_EQ(page.route, Route::Mounted);
     EXPECT_EQ(page.mount, "preview");
     EXPECT_EQ(page.rest, "item 1.html");
+    EXPECT_EQ(page.query, "x=1");
     r.host = "evil.test:8123";
     EXPECT_EQ(check("/" + secret + "/preview/x.html").status, 421);
 }
