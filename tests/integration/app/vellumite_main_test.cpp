@@ -1,5 +1,6 @@
 // The program's command line as a user runs it, on fresh app folders.
 #include "platform/database.h"
+#include "support/ftp_servers.h"
 #include "support/run_program.h"
 #include "support/site_database.h"
 #include "support/temp_dir.h"
@@ -8,8 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,19 +17,6 @@ using testing_support::TempDir;
 namespace {
 
 auto vellumite = testing_support::runVellumite;
-
-// A port on 127.0.0.1 that is taken for as long as the returned socket stays open.
-std::pair<int, int> takenPort() {
-    int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    if (::bind(s, reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(s, 1) != 0 ||
-        ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
-        throw std::runtime_error("cannot take a port");
-    return {s, ntohs(addr.sin_port)};
-}
 
 } // namespace
 
@@ -69,7 +55,8 @@ TEST(CommandLine, FailuresExitWithOneAndAOneLineReason) {
     platform::Database::open((dir / "app/vellumite.db").string())
         .execute("INSERT INTO VellumiteLog (LogTitle, UseDesignerTemplate) VALUES ('Bare', 0)");
     std::ofstream(dir / "broken/vellumite.db", std::ios::trunc) << std::string(4096, 'x');
-    auto [listener, port] = takenPort();
+    int port = 0;
+    const int listener = testing_support::loopbackSocket(port, true); // taken while open
     const std::string portText = std::to_string(port);
 
     const std::pair<std::string, std::string> cases[] = {

@@ -60,21 +60,7 @@ TEST_F(FtpClientTest, RepliesSplitOverSeveralArrivalsAreActedOnOnceAnd421WhileId
                                                   FtpWait::Pwd, FtpWait::Idle}));
 }
 
-TEST_F(FtpClientTest, AMultiLineReplyEndsOnlyAtALineOfItsOwnCode) {
-    ScriptedFtpServer server([](Session& s) {
-        s.send("220-Welcome\r\n123 is not the end\r\n");
-        s.pause(100);
-        s.send("220 Ready\r\n");
-        s.answer("331 Password required");
-        s.answer("230 Logged in");
-        s.answer("257 \"/\"");
-    });
-    ASSERT_EQ(connect(server), arStatusOk) << driver.lastError();
-    EXPECT_EQ(client.FtpServerMessage(), "Welcome\r\n123 is not the end");
-    server.join();
-    EXPECT_EQ(server.commands(), (Commands{"USER site", "PASS pw", "PWD"}));
-}
-
+// Where a multi-line reply ends: see the reply reader's test.
 TEST_F(FtpClientTest, BytesThatNeverMakeAWholeReplyDoNotHoldOffTheTimeOut) {
     // What the server keeps sending instead of its greeting, one piece every 100 ms.
     for (const char* piece : {"2", "junk line\r\n", "220-still greeting\r\n"}) {
