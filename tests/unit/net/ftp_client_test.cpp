@@ -273,25 +273,23 @@ TEST_F(FtpClientTest, PropertyAndArgumentErrors) {
 // Asked for TLS, the client sends nothing after the greeting but AUTH TLS until the handshake
 // has succeeded: not when AUTH is refused, and not when the server goes on in the clear.
 TEST_F(FtpClientTest, WithoutAWorkingTlsHandshakeNothingButAuthIsSent) {
-    struct Case {
-        const char* authReply;
-        std::int32_t error;
-    };
-    for (const Case& c : {Case{"502 Command not implemented", 16010},
-                          Case{"534 Request denied for policy reasons", 16010},
-                          Case{"234 Go ahead\r\n230 Logged in, no TLS needed", 10600}}) {
-        SCOPED_TRACE(c.authReply);
+    const std::pair<const char*, std::int32_t> cases[] = {
+        {"502 Command not implemented", 16010},
+        {"534 Request denied for policy reasons", 16010},
+        {"234 Go ahead\r\n230 Logged in, no TLS needed", 10600}};
+    for (const auto& [authReply, number] : cases) {
+        SCOPED_TRACE(authReply);
         bool closed = false;
         ScriptedFtpServer server([&](Session& s) {
             s.reply("220 Scripted server ready");
-            s.answer(c.authReply);
+            s.answer(authReply);
             s.reply("331 Password required"); // as if USER had come in the clear
             closed = s.clientClosed(3000);
         });
         client.setUseTls(true);
         client.setTimeOut(5);
         ASSERT_EQ(connect(server), arStatusError);
-        EXPECT_EQ(error().Number, c.error) << driver.lastError();
+        EXPECT_EQ(error().Number, number) << driver.lastError();
         server.join();
         EXPECT_TRUE(closed) << "the client leaves";
         ASSERT_FALSE(server.commands().empty());

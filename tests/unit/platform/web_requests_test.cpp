@@ -28,17 +28,12 @@ RequestFacts ourFrameLoad(std::string path) {
 } // namespace
 
 TEST(WebRequests, HostileRequestsAreRefusedWithTheirReason) {
-    struct Case {
-        const char* what;
-        RequestFacts request;
-        int status;
-    };
     auto with = [](RequestFacts r, auto change) {
         change(r);
         return r;
     };
     const RequestFacts command = ourFrameLoad("pane/webContent/html/x.html%3C$delete-1$%3E");
-    Case cases[] = {
+    const std::tuple<const char*, RequestFacts, int> cases[] = {
         {"another port in Host", with(command, [](auto& r) { r.host = "127.0.0.1:80"; }), 421},
         {"the token without its slash",
          with(command, [](auto& r) { r.target = "/s/" + kToken + "x/"; }), 404},
@@ -72,10 +67,10 @@ TEST(WebRequests, HostileRequestsAreRefusedWithTheirReason) {
         {"a window page from elsewhere",
          with(ourFrameLoad("file/html/help.html"), [](auto& r) { r.secFetchSite = "none"; }), 403},
     };
-    for (const auto& c : cases) {
-        const Verdict v = checkRequest(c.request, kToken, kPort);
-        EXPECT_EQ(v.route, Route::Refused) << c.what;
-        EXPECT_EQ(v.status, c.status) << c.what << ": " << v.reason;
+    for (const auto& [what, request, status] : cases) {
+        const Verdict v = checkRequest(request, kToken, kPort);
+        EXPECT_EQ(v.route, Route::Refused) << what;
+        EXPECT_EQ(v.status, status) << what << ": " << v.reason;
     }
 }
 
@@ -134,12 +129,7 @@ TEST(WebRequests, ASandboxOriginAnswersUnderItsOwnSecretOnly) {
 TEST(WebRequests, ACommandClickedInAPaneIsReadAsItsLoadWouldBe) {
     const std::string origin = "http://127.0.0.1:8123";
     const std::string ours = origin + "/s/" + kToken + "/";
-    struct Case {
-        const char* what;
-        std::string url;
-        std::optional<PaneLink> link;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, std::string, std::optional<PaneLink>> cases[] = {
         {"a command of a frame", ours + "pane/webContent/html/%3C$delete-7$%3E",
          PaneLink{"webContent", "html/<$delete-7$>", ""}},
         {"its query kept, its fragment dropped", ours + "pane/webFrontpage/html/x.html?a=%3C$#top",
@@ -150,13 +140,13 @@ TEST(WebRequests, ACommandClickedInAPaneIsReadAsItsLoadWouldBe) {
         {"a pane without a page", ours + "pane/webContent", {}},
         {"a line break", ours + "pane/webContent/html/%0A%3C$quit$%3E", {}},
     };
-    for (const auto& c : cases) {
-        auto link = paneLink(c.url, origin, kToken);
-        ASSERT_EQ(link.has_value(), c.link.has_value()) << c.what;
+    for (const auto& [what, url, expected] : cases) {
+        auto link = paneLink(url, origin, kToken);
+        ASSERT_EQ(link.has_value(), expected.has_value()) << what;
         if (link) {
-            EXPECT_EQ(link->pane, c.link->pane) << c.what;
-            EXPECT_EQ(link->relative, c.link->relative) << c.what;
-            EXPECT_EQ(link->query, c.link->query) << c.what;
+            EXPECT_EQ(link->pane, expected->pane) << what;
+            EXPECT_EQ(link->relative, expected->relative) << what;
+            EXPECT_EQ(link->query, expected->query) << what;
         }
     }
     EXPECT_EQ(appAddress("/data", "html/<$delete-7$>", ""), "/data/html/<$delete-7$>");

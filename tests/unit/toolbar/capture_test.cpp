@@ -45,10 +45,8 @@ TEST(Scrapbook, PageAndSavedCopyEscapeTextAndLinkOnlyWebAndFileAddresses) {
 TEST(Scrapbook, OnlyThePagesOwnCommandLinksAreCommands) {
     const std::string page = "chrome-extension://abc/scrapbook.html";
     using C = ScrapbookCommand;
-    struct Case {
-        std::string current, target;
-        C command;
-    } cases[] = {
+    // The page shown, the link followed and the command it is.
+    const std::tuple<std::string, std::string, C> cases[] = {
         {page, "chrome-extension://abc/delete,12", {C::Delete, 12}},
         {page, "chrome-extension://abc/clear", {C::Clear}},
         {page, "chrome-extension://abc/save", {C::Save}},
@@ -63,8 +61,8 @@ TEST(Scrapbook, OnlyThePagesOwnCommandLinksAreCommands) {
         // not from the scrapbook page: nothing is a command
         {"http://example.org/page.html", "http://example.org/clear", {}},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(scrapbookCommand(c.current, c.target), c.command) << c.target;
+    for (const auto& [current, target, command] : cases)
+        EXPECT_EQ(scrapbookCommand(current, target), command) << target;
 }
 
 TEST(Capture, PlainTextIsTakenLinksAndFilesAreNot) {
