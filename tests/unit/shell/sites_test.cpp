@@ -52,23 +52,23 @@ TEST_F(Sites, CreateOpensTheNewSiteAndRefusesANameInUseOrBlank) {
     // Without a template until one is chosen, not with another site's.
     EXPECT_EQ(f.siteField(id, "UseDesignerTemplate"), platform::Value(0));
 
-    struct Case {
-        std::string name;
-        std::string_view message; // empty: accepted
-    } cases[] = {
-        {"My weblog", kNameInUse}, {"", kNoNameEntered},
-        {" \t ", kNoNameEntered},  {"my weblog", ""}, // another letter case is another name
-        {"My weblog ", ""},
-    };
-    for (const auto& c : cases) {
+    // A name, and the message that refuses it; empty: accepted (another letter case is another
+    // name).
+    const std::pair<std::string, std::string_view> cases[] = {{"My weblog", kNameInUse},
+                                                              {"", kNoNameEntered},
+                                                              {" \t ", kNoNameEntered},
+                                                              {"my weblog", ""},
+                                                              {"My weblog ", ""}};
+    for (const auto& [name, message] : cases) {
+        SCOPED_TRACE("'" + name + "'");
         f.host.messages.clear();
         f.app.logId = id;
         long before = siteCount();
-        EXPECT_EQ(create(c.name), c.message.empty()) << "'" << c.name << "'";
-        EXPECT_EQ(lastMessage(), c.message) << "'" << c.name << "'";
-        EXPECT_EQ(siteCount(), before + (c.message.empty() ? 1 : 0)) << "'" << c.name << "'";
+        EXPECT_EQ(create(name), message.empty());
+        EXPECT_EQ(lastMessage(), message);
+        EXPECT_EQ(siteCount(), before + (message.empty() ? 1 : 0));
         // A refusal leaves the open site open; a new site is opened.
-        EXPECT_EQ(f.app.logId == id, !c.message.empty()) << "'" << c.name << "'";
+        EXPECT_EQ(f.app.logId == id, !message.empty());
     }
 }
 
