@@ -5,6 +5,7 @@
 #include "editor/editor_commands.h"
 #include "generator/generator_commands.h"
 #include "publish/publish_commands.h"
+#include "resources/resources_commands.h"
 #include "shell/shell_commands.h"
 #include "templates/templates_commands.h"
 
@@ -19,6 +20,7 @@ CommandHandlers allCommandHandlers() {
         return makeSitePages(app.db(), logId, app.appFolder);
     });
     installTemplatesCommands(h);
+    installResourcesCommands(h);
     return h;
 }
 

@@ -8,8 +8,8 @@
 #include "platform/detached_process.h"
 #include "platform/memory.h"
 #include "platform/numbers.h"
-#include "publish/publish_command.h"
 #include "platform/tls.h"
+#include "publish/publish_command.h"
 #include "store/app_folder.h"
 #include "store/readers.h"
 
@@ -74,13 +74,21 @@ const std::vector<CommandSpec> kCommands = {
       {"changed-only", "",
        "send only the files whose bytes differ from the last upload to this server and folder"},
       {"timeout", "S", "give up after S seconds without an answer (default 60)"},
-      {"verbose", "", "print each step and the FTP exchange (password masked)", 'v'}},
+      {"ca-file", "PATH", "over TLS: also trust the certificate authorities in PATH (PEM)"},
+      {"trust-fingerprint", "SHA256",
+       "over TLS: trust the server certificate with this SHA-256 fingerprint"},
+      {"verbose", "", "print each step, the FTP exchange (password masked) and the TLS in use",
+       'v'}},
      1,
      1,
      "SITE is the site's name or its number, as `vellumite sites` lists them. The server, login,\n"
-     "folder and passive setting are the site's own (its settings screen). A posts run also\n"
-     "registers the site with the web service. The exit status is 0 only when every file was\n"
-     "uploaded and the session was closed cleanly; otherwise the reason is printed and it is 1."},
+     "folder, passive setting and connection (FTP with TLS or plain FTP) are the site's own (its\n"
+     "settings screen). Over TLS the server's certificate must be vouched for by an authority\n"
+     "the system trusts, or be the one trusted for the site in the editor, or be named by\n"
+     "--trust-fingerprint or --ca-file; otherwise it is refused with its fingerprint. A posts\n"
+     "run also registers the site with the web service. The exit status is 0 only when every\n"
+     "file was uploaded and the session was closed cleanly; otherwise the reason is printed and\n"
+     "it is 1."},
     {"ftp",
      "ls|put|get|mkdir|rm|quote URL [LOCAL|COMMAND]",
      "talk to an FTP server with the program's own client",
@@ -211,6 +219,22 @@ int runPreview(const ParsedCommandLine& cl) {
     }
 }
 
+// --ca-file and --trust-fingerprint, for ftp and publish: true when either was given.
+bool tlsTrustFrom(const ParsedCommandLine& cl, std::string& caFile,
+                  std::vector<std::string>& fingerprints) {
+    const auto file = cl.value("ca-file");
+    const auto fingerprint = cl.value("trust-fingerprint");
+    if (file)
+        caFile = *file;
+    if (fingerprint) {
+        if (platform::tls::normaliseFingerprint(*fingerprint).empty())
+            throw Failure{"--trust-fingerprint takes a SHA-256 fingerprint: 64 hex digits, "
+                          "colons allowed"};
+        fingerprints = {*fingerprint};
+    }
+    return file || fingerprint;
+}
+
 int runPublish(const ParsedCommandLine& cl) {
     fs::path folder = appFolderFrom(cl);
     auto db = platform::Database::open((folder / "vellumite.db").string());
@@ -223,6 +247,10 @@ int runPublish(const ParsedCommandLine& cl) {
     options.run.changedOnly = cl.flag("changed-only");
     options.run.dryRun = cl.flag("dry-run");
     options.run.timeoutSeconds = timeoutFrom(cl);
+    if (tlsTrustFrom(cl, options.run.caFile, options.run.trustedFingerprints) &&
+        !vellumite::readSiteFtp(db, logId, folder).tls)
+        throw Failure{"--ca-file and --trust-fingerprint need a site published over TLS (the "
+                      "connection \"FTP with TLS\" in its settings)"};
     options.verbose = cl.flag("verbose");
     options.progressLine = !options.verbose && ::isatty(STDERR_FILENO);
     auto pages = [db, logId, folder]() mutable {
@@ -244,18 +272,8 @@ int runFtp(const ParsedCommandLine& cl) {
     } catch (const std::invalid_argument& e) {
         throw Failure{e.what()};
     }
-    const auto caFile = cl.value("ca-file");
-    const auto fingerprint = cl.value("trust-fingerprint");
-    if ((caFile || fingerprint) && !url.tls)
+    if (tlsTrustFrom(cl, options.caFile, options.trustedFingerprints) && !url.tls)
         throw Failure{"--ca-file and --trust-fingerprint need an ftpes:// address"};
-    if (caFile)
-        options.caFile = *caFile;
-    if (fingerprint) {
-        if (platform::tls::normaliseFingerprint(*fingerprint).empty())
-            throw Failure{"--trust-fingerprint takes a SHA-256 fingerprint: 64 hex digits, "
-                          "colons allowed"};
-        options.trustedFingerprints = {*fingerprint};
-    }
     const std::string action = cl.args[0];
     const std::string argument = cl.args.size() > 2 ? cl.args[2] : "";
     if ((action == "put" || action == "quote") && argument.empty())

@@ -609,7 +609,7 @@ void CFtpClient::onGreeting(int code) {
 // Without TLS there is no going on: the user name and password would follow in the clear.
 void CFtpClient::onAuth(int code) {
     if (code != 234)
-        return failOperation({16010,
+        return failOperation({kNoTlsError,
                               "The server does not offer FTP over TLS (it refused AUTH TLS); "
                               "nothing was sent in the clear.",
                               "CFtpClient.Connect"},

@@ -142,7 +142,8 @@ public:
 
     // FTP over explicit TLS: AUTH TLS before the login, PBSZ 0 and PROT P after it, every data
     // connection encrypted and resuming the control connection's TLS session. A server that
-    // does not offer it ends Connect with 16010 before anything else is sent.
+    // does not offer it ends Connect with kNoTlsError before anything else is sent.
+    static constexpr std::int32_t kNoTlsError = 16010;
     bool UseTls() const { return m_useTls; }
     void setUseTls(bool useTls) { m_useTls = useTls; }
     // Certificate authorities trusted besides the system's (a PEM file; empty for none).

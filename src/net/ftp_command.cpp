@@ -161,9 +161,7 @@ private:
         if (!m_options.trustedFingerprints.empty())
             return " It is not the certificate given with --trust-fingerprint: the server's "
                    "certificate has changed, or someone is between you and the server.";
-        return " If you have made sure that this is your server's certificate, run again with "
-               "--trust-fingerprint " +
-               fingerprint + ", or name the authority that signed it with --ca-file.";
+        return " " + untrustedCertificateAdvice(fingerprint);
     }
 
     void showProgress(std::int64_t bytes) {
@@ -243,6 +241,12 @@ std::string printable(std::string_view text) {
         text.remove_prefix(length);
     }
     return out;
+}
+
+std::string untrustedCertificateAdvice(const std::string& fingerprint) {
+    return "If you have made sure that this is your server's certificate, run again with "
+           "--trust-fingerprint " +
+           fingerprint + ", or name the authority that signed it with --ca-file.";
 }
 
 void printProtocolMessage(std::ostream& out, const std::string& message, std::int32_t messageType) {

@@ -29,6 +29,9 @@ std::string printable(std::string_view text);
 // command sent, a password shown as "****", or "< " before each line of a reply, made printable.
 void printProtocolMessage(std::ostream& out, const std::string& message, std::int32_t messageType);
 
+// What the user of the command line can do about a server certificate no authority vouches for.
+std::string untrustedCertificateAdvice(const std::string& fingerprint);
+
 struct FtpCommandOptions {
     bool passive = true; // what works behind NAT and firewalls; --active for PORT
     int timeoutSeconds = 60;

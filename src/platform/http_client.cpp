@@ -3,6 +3,8 @@
 
 #include "platform/files.h"
 
+#include <algorithm>
+#include <cctype>
 #include <curl/curl.h>
 
 namespace platform {
@@ -35,6 +37,77 @@ int checkCancelled(void* p, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     auto* s = static_cast<ProgressState*>(p);
     std::lock_guard lock(*const_cast<std::mutex*>(s->mutex));
     return (*s->generation != s->mine || *s->stop) ? 1 : 0;
+}
+
+size_t keepContentType(char* data, size_t size, size_t count, void* target) {
+    std::string_view line(data, size * count);
+    constexpr std::string_view name = "content-type:";
+    if (line.size() > name.size()) {
+        std::string head(line.substr(0, name.size()));
+        for (auto& c : head)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (head == name) {
+            std::string_view value = line.substr(name.size());
+            while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+                value.remove_prefix(1);
+            while (!value.empty() && (value.back() == '\r' || value.back() == '\n'))
+                value.remove_suffix(1);
+            *static_cast<std::string*>(target) = value;
+        }
+    }
+    return size * count;
+}
+
+// One request on the calling thread. `progress` (may be null) lets a client abandon it.
+HttpResponse performRequest(const std::string& url, bool post, const std::string& body,
+                            long timeoutSeconds, ProgressState* progress) {
+    HttpResponse response;
+    CURL* curl = curl_easy_init();
+    if (!curl) {
+        response.error = "cannot start an HTTP request";
+        return response;
+    }
+    char errorText[CURL_ERROR_SIZE] = {};
+    curl_slist* headers = nullptr;
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, std::min(30L, timeoutSeconds));
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, timeoutSeconds);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, appendBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &response.body);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, keepContentType);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &response.contentType);
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
+    if (progress) {
+        curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, checkCancelled);
+        curl_easy_setopt(curl, CURLOPT_XFERINFODATA, progress);
+    }
+    if (post) {
+        headers = curl_slist_append(
+            headers,
+            ("Content-Type: multipart/form-data; boundary=" + HttpClient::kBoundary).c_str());
+        headers = curl_slist_append(headers, "Expect:");
+        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+        curl_easy_setopt(curl, CURLOPT_POST, 1L);
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.data());
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+    }
+    CURLcode rc = curl_easy_perform(curl);
+    if (rc == CURLE_OK) {
+        response.completed = true;
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &response.status);
+    } else {
+        response.error = errorText[0] ? errorText : curl_easy_strerror(rc);
+        response.body.clear();
+    }
+    curl_slist_free_all(headers);
+    curl_easy_cleanup(curl);
+    return response;
 }
 
 } // namespace
@@ -148,54 +221,18 @@ void HttpClient::work() {
 }
 
 HttpResponse HttpClient::perform(const Request& request) {
-    HttpResponse response;
     if (!request.error.empty()) {
+        HttpResponse response;
         response.error = request.error;
         return response;
     }
-    CURL* curl = curl_easy_init();
-    if (!curl) {
-        response.error = "cannot start an HTTP request";
-        return response;
-    }
     ProgressState progress{&m_mutex, &m_generation, request.generation, &m_stop};
-    char errorText[CURL_ERROR_SIZE] = {};
-    curl_slist* headers = nullptr;
-    curl_easy_setopt(curl, CURLOPT_URL, request.url.c_str());
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 120L);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, appendBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &response.body);
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, checkCancelled);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &progress);
-    if (request.post) {
-        headers = curl_slist_append(
-            headers, ("Content-Type: multipart/form-data; boundary=" + kBoundary).c_str());
-        headers = curl_slist_append(headers, "Expect:");
-        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-        curl_easy_setopt(curl, CURLOPT_POST, 1L);
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, request.body.data());
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE,
-                         static_cast<curl_off_t>(request.body.size()));
-    }
-    CURLcode rc = curl_easy_perform(curl);
-    if (rc == CURLE_OK) {
-        response.completed = true;
-        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &response.status);
-    } else {
-        response.error = errorText[0] ? errorText : curl_easy_strerror(rc);
-        response.body.clear();
-    }
-    curl_slist_free_all(headers);
-    curl_easy_cleanup(curl);
-    return response;
+    return performRequest(request.url, request.post, request.body, 120, &progress);
+}
+
+HttpResponse HttpClient::getNow(const std::string& url, std::chrono::seconds timeout) {
+    ensureCurl();
+    return performRequest(url, false, {}, timeout.count(), nullptr);
 }
 
 } // namespace platform

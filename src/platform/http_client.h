@@ -3,6 +3,7 @@
 
 #include "platform/event_loop.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <filesystem>
@@ -18,7 +19,8 @@ struct HttpResponse {
     bool completed = false; // an answer arrived (of any status)
     long status = 0;        // the HTTP status of that answer
     std::string body;
-    std::string error; // why there is no answer ("Could not connect to server", ...)
+    std::string contentType; // the answer's Content-Type, as sent
+    std::string error;       // why there is no answer ("Could not connect to server", ...)
 
     // A complete answer with a 2xx status.
     bool ok() const { return completed && status >= 200 && status < 300; }
@@ -42,6 +44,10 @@ public:
     // the part names the field and the file's full local path, its type is
     // "application/upload". A file that cannot be read completes with an error, unsent.
     void postFile(std::string url, std::string fieldName, std::filesystem::path file, Done done);
+
+    // A GET that blocks its caller until the answer is in (or `timeout` has passed): for
+    // transport threads that forward a request, never for the loop's thread.
+    static HttpResponse getNow(const std::string& url, std::chrono::seconds timeout);
 
     // A request is running or waiting.
     bool busy() const;

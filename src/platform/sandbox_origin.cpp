@@ -67,11 +67,12 @@ void SandboxOrigin::answer(const httplib::Request& request, httplib::Response& r
     auto handler = m_mounts.find(verdict.mount);
     if (verdict.route != web::Route::Mounted || handler == m_mounts.end())
         return notFound(response);
-    handler->second(verdict.rest, response);
+    handler->second(verdict.rest, verdict.query, response);
 }
 
 SandboxOrigin::Handler servedFolder(std::filesystem::path folder) {
-    return [folder = std::move(folder)](const std::string& rest, httplib::Response& response) {
+    return [folder = std::move(folder)](const std::string& rest, const std::string&,
+                                        httplib::Response& response) {
         auto file = files::resolveNoCase(folder, rest);
         std::error_code ec;
         if (!file || !std::filesystem::is_regular_file(*file, ec))

@@ -1,5 +1,5 @@
-// A second web origin for content the editor must not trust: a generated site's preview (and,
-// later, pages of other hosts shown inside a form).
+// A second web origin for content the editor must not trust: a generated site's preview, or
+// pages of other hosts shown inside a form (each such use has an origin of its own).
 #pragma once
 
 #include "platform/local_server.h"
@@ -20,8 +20,10 @@ namespace platform {
 // address learns nothing of the editor's, and other users of the machine cannot read them.
 class SandboxOrigin {
 public:
-    // Answers a GET or HEAD below a mount; `rest` is the decoded path after "<mount>/".
-    using Handler = std::function<void(const std::string& rest, httplib::Response& response)>;
+    // Answers a GET or HEAD below a mount; `rest` is the decoded path after "<mount>/", `query`
+    // the query as sent, without its "?".
+    using Handler = std::function<void(const std::string& rest, const std::string& query,
+                                       httplib::Response& response)>;
 
     explicit SandboxOrigin(ServerLimits limits = {});
     SandboxOrigin(const SandboxOrigin&) = delete;

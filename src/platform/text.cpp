@@ -4,7 +4,6 @@
 #include "platform/numbers.h"
 
 #include <algorithm>
-
 #include <cctype>
 #include <cstring>
 
@@ -182,6 +181,14 @@ char asciiLowerChar(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 } // namespace
+
+std::string_view trimmedBlanks(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
 
 std::string asciiLower(std::string_view text) {
     std::string out(text);

@@ -40,6 +40,9 @@ std::string percentEncode(std::string_view text, std::string_view keep = "-_.~")
 // a character that is not a hexadecimal digit.
 std::optional<std::string> percentDecode(std::string_view text);
 
+// The text without the blanks and tabs at either end.
+std::string_view trimmedBlanks(std::string_view text);
+
 // ASCII letters lower-cased; every other byte (UTF-8 included) kept as it is.
 std::string asciiLower(std::string_view text);
 // Equal without regard to ASCII letter case.

@@ -188,6 +188,9 @@ Verdict checkSandboxRequest(const RequestFacts& request, std::string_view secret
         return refused(400, "Bad address.");
     Verdict v = routed(Route::Mounted, std::move(*rest));
     v.mount = std::string(below.substr(0, slash));
+    const std::size_t question = request.target.find('?');
+    if (question != std::string::npos)
+        v.query = request.target.substr(question + 1);
     return v;
 }
 

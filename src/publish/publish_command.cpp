@@ -6,10 +6,16 @@
 #include <chrono>
 #include <cstdio>
 #include <ostream>
+#include <string>
 
 namespace vellumite {
 
 namespace {
+
+// "1 file", "2 files".
+std::string countOf(std::uint64_t n, const char* noun) {
+    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
 
 using Clock = std::chrono::steady_clock;
 
@@ -35,12 +41,16 @@ public:
     void attach() {
         m_run.OnChange = [this] { changed(); };
         m_run.OnFileUploaded = [this](const UploadItem& item) { uploaded(item); };
-        if (m_options.verbose)
-            m_run.client().SessionProtocolMessage = [this](const std::string& text,
-                                                           std::int32_t type) {
-                clearLine();
-                printProtocolMessage(m_err, text, type);
-            };
+        if (!m_options.verbose)
+            return;
+        m_run.client().SessionProtocolMessage = [this](const std::string& text, std::int32_t type) {
+            clearLine();
+            printProtocolMessage(m_err, text, type);
+        };
+        m_run.client().OnTlsEstablished = [this](const std::string& description) {
+            clearLine();
+            m_err << "[TLS] " << description << "\n";
+        };
     }
 
     void listFiles() {
@@ -57,11 +67,14 @@ public:
             m_err << "vellumite: " << printable(end.message) << "\n";
             if (!end.detail.empty())
                 m_err << "vellumite: " << printable(end.detail) << "\n";
+            if (!end.untrustedFingerprint.empty())
+                m_err << "vellumite: " << untrustedCertificateAdvice(end.untrustedFingerprint)
+                      << "\n";
             return;
         }
         if (m_run.files().empty()) {
             m_out << "Nothing to upload: every file is as it was last uploaded ("
-                  << m_run.unchangedCount() << " files).\n";
+                  << countOf(m_run.unchangedCount(), "file") << ").\n";
             return;
         }
         const double seconds = std::chrono::duration<double>(Clock::now() - m_started).count();
@@ -73,7 +86,8 @@ public:
 
 private:
     void summary(std::ostream& out, const char* what) {
-        out << m_run.files().size() << " files, " << m_run.totalBytes() << " bytes " << what;
+        out << countOf(m_run.files().size(), "file") << ", " << countOf(m_run.totalBytes(), "byte")
+            << " " << what;
         if (m_options.run.changedOnly)
             out << " (" << m_run.unchangedCount() << " unchanged since the last upload)";
         out << "\n";

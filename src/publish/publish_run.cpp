@@ -78,7 +78,11 @@ void PublishRun::checkAndBegin() {
     const bool needsServer = !m_options.dryRun || m_options.changedOnly;
     if (!m_options.dryRun && !m_options.settings.isOnline())
         return finish(failure(std::string(kOfflinePrompt), std::string(kOfflineTitle)));
-    m_site = readSiteFtp(m_db, m_logId);
+    m_site = readSiteFtp(m_db, m_logId, m_options.appFolder);
+    m_site.caFile = m_options.caFile;
+    m_site.trustedFingerprints.insert(m_site.trustedFingerprints.end(),
+                                      m_options.trustedFingerprints.begin(),
+                                      m_options.trustedFingerprints.end());
     if (needsServer && !m_site.complete())
         return finish(failure(kFtpSettingsIncomplete));
     if (readInt(openSiteRow(m_db, m_logId, "UseDesignerTemplate")["UseDesignerTemplate"]) == 0) {
@@ -240,16 +244,45 @@ void PublishRun::connect() {
 void PublishRun::onConnect(AsyncResultStatus status) {
     if (finished() || status == arStatusCancel)
         return;
-    if (status == arStatusError) {
-        PublishEnd end = failure(kConnectErrorMessage);
-        end.detail = platform::to_string(platform::NumberedError(
-            m_client.LastFtpError().Number, m_client.LastFtpError().Description, ""));
-        setStatus("FTP Status : Error connecting, please check your settings.");
-        return finish(end);
-    }
+    if (status == arStatusError)
+        return connectFailed();
     if (status == arStatusTimeOut)
         return timedOut();
     m_walk->begin();
+}
+
+void PublishRun::connectFailed() {
+    if (failedOnUntrustedCertificate(m_client))
+        return untrustedCertificate();
+    const CFtpError& error = m_client.LastFtpError();
+    const bool noTls = error.Number == CFtpClient::kNoTlsError;
+    PublishEnd end = failure(noTls ? kNoTlsMessage : kConnectErrorMessage);
+    end.detail = platform::to_string(platform::NumberedError(error.Number, error.Description, ""));
+    setStatus(noTls ? "FTP Status : The server does not offer TLS."
+                    : "FTP Status : Error connecting, please check your settings.");
+    finish(end);
+}
+
+void PublishRun::untrustedCertificate() {
+    setStatus("FTP Status : The server's certificate is not trusted.");
+    const auto refuse = [this] {
+        PublishEnd end = failure(untrustedCertificateMessage(m_site, m_client.ServerCertificate()));
+        end.untrustedFingerprint = m_client.ServerCertificate().fingerprint;
+        finish(end);
+    };
+    if (!OnUntrustedCertificate)
+        return refuse();
+    // The question waits for the user; it is not asked inside the client's event.
+    schedule([this, refuse] {
+        const std::weak_ptr<int> alive = m_lifetime;
+        auto ask = OnUntrustedCertificate; // a copy: its owner may go with the run meanwhile
+        const bool trusted = ask(m_site, m_client);
+        if (alive.expired() || finished())
+            return; // cancelled, or gone with its window, while the question was open
+        if (!trusted)
+            return refuse();
+        connect();
+    });
 }
 
 void PublishRun::onPathWalkDone(RemotePathWalk::Outcome outcome) {

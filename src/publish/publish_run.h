@@ -54,6 +54,10 @@ struct PublishOptions {
     bool changedOnly = false;        // send only files that differ from the last upload
     bool dryRun = false;             // generate and list the files; no connection, no request
     std::int16_t timeoutSeconds = 60;
+    // Over TLS, trusted besides the system's authorities and the certificate the user trusted
+    // for the site: authorities in a PEM file, and certificates by their fingerprints.
+    std::string caFile;
+    std::vector<std::string> trustedFingerprints;
 };
 
 // One file of the upload list.
@@ -83,6 +87,8 @@ struct PublishEnd {
     // for the user to cancel.
     bool keepWindowOpen = false;
     bool showTemplates = false; // no template: the template screen comes next
+    // Refused on the server's certificate: its SHA-256 fingerprint.
+    std::string untrustedFingerprint;
 };
 
 // Messages of the run (the offline one is the shell's).
@@ -131,6 +137,9 @@ public:
     std::function<void(const UploadItem&)> OnFileUploaded;
     std::function<void(const PublishEnd&)> OnEnd;
     std::function<void()> OnExchangeDone;
+    // The server's certificate was refused: asks whether to trust it (askToTrustCertificate),
+    // on a pass of the loop of its own. True connects again; without it the run ends.
+    std::function<bool(SiteFtp& site, CFtpClient& client)> OnUntrustedCertificate;
 
 private:
     void checkAndBegin();
@@ -144,6 +153,8 @@ private:
     void exchangeAnswered();
 
     void onConnect(AsyncResultStatus status);
+    void connectFailed();
+    void untrustedCertificate();
     void onPathWalkDone(RemotePathWalk::Outcome outcome);
     void timedOut();
     void sendNextFile();

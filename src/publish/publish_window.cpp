@@ -36,6 +36,12 @@ public:
         });
         m_run->OnChange = [this] { render(); };
         m_run->OnEnd = [this](const PublishEnd& end) { ended(end); };
+        // Weak: the run holds its handlers and the window holds the run.
+        m_run->OnUntrustedCertificate = [weak = weak_from_this()](SiteFtp& site,
+                                                                  CFtpClient& client) {
+            auto self = weak.lock(); // the question pumps the loop: the window stays meanwhile
+            return self && askToTrustCertificate(self->m_app, site, client);
+        };
         m_app.host.setPanesEnabled(false);
         form.show(true);
         m_run->start();

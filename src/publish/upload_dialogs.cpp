@@ -70,6 +70,9 @@ protected:
                 m_app.host.msgBox(e.what(), m_caption);
             }
         };
+        m_session.OnUntrustedCertificate = [&app = m_app](SiteFtp& site, CFtpClient& client) {
+            return askToTrustCertificate(app, site, client);
+        };
     }
 
     // The file chosen with cmdBrowse: kept while the box shows its name.
@@ -94,8 +97,9 @@ protected:
     void startUpload(platform::PickedFile& file, const std::string& remoteName) {
         file.rename(remoteName);
         m_remote = remoteName;
-        if (auto refused = m_session.start(m_app.db(), m_app.logId, m_app.settings.isOnline(),
-                                           file.path().string(), remoteName)) {
+        if (auto refused =
+                m_session.start(m_app.db(), m_app.logId, m_app.appFolder, m_app.settings.isOnline(),
+                                file.path().string(), remoteName)) {
             m_app.host.msgBox(refused->message, refused->title);
             return;
         }

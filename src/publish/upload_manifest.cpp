@@ -8,8 +8,8 @@
 #include <charconv>
 #include <fcntl.h>
 #include <system_error>
-#include <utility>
 #include <unistd.h>
+#include <utility>
 
 namespace vellumite {
 

@@ -23,9 +23,9 @@ public:
 
     // The manifest file for uploads of site `logId` to `folder` on `server` ("host:port") as
     // `user`, in "publish/" of the app folder.
-    static std::filesystem::path fileFor(const std::filesystem::path& appFolder,
-                                         std::int32_t logId, const std::string& server,
-                                         const std::string& user, const std::string& folder);
+    static std::filesystem::path fileFor(const std::filesystem::path& appFolder, std::int32_t logId,
+                                         const std::string& server, const std::string& user,
+                                         const std::string& folder);
 
     // Reads `file` when it exists and writes it anew, compact. Lines that cannot be read are
     // skipped: a file without an entry is only sent again. Throws std::system_error when the

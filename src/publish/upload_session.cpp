@@ -78,12 +78,12 @@ std::string UploadSession::stateWord() const {
 }
 
 std::optional<UploadEnd> UploadSession::start(platform::Database& db, std::int32_t logId,
-                                              bool online, std::string localFile,
-                                              std::string remoteName) {
+                                              const std::filesystem::path& appFolder, bool online,
+                                              std::string localFile, std::string remoteName) {
     cancel();
     if (!online)
         return UploadEnd{false, std::string(kOfflinePrompt), kUploadFailedTitle};
-    m_site = readSiteFtp(db, logId);
+    m_site = readSiteFtp(db, logId, appFolder);
     if (!m_site.complete())
         return UploadEnd{false, kUploadSettingsIncomplete, kUploadFailedTitle};
     try {
@@ -97,6 +97,11 @@ std::optional<UploadEnd> UploadSession::start(platform::Database& db, std::int32
     m_remote = std::move(remoteName);
     std::error_code error;
     m_size = std::filesystem::file_size(m_local, error);
+    connect();
+    return std::nullopt;
+}
+
+void UploadSession::connect() {
     // The dialogs look no further when the login folder is the path already, and take the
     // root when it turns out to be the path.
     m_walk =
@@ -109,7 +114,6 @@ std::optional<UploadEnd> UploadSession::start(platform::Database& db, std::int32
     } catch (const platform::NumberedError& e) {
         connectFailed(arStatusError, CFtpError{e.number(), e.description(), e.source()});
     }
-    return std::nullopt;
 }
 
 void UploadSession::cancel() {
@@ -154,14 +158,40 @@ void UploadSession::fail(std::string message, std::string title) {
     end(UploadEnd{false, std::move(message), std::move(title)});
 }
 
-void UploadSession::connectFailed(AsyncResultStatus status, const CFtpError& /*error*/) {
+void UploadSession::connectFailed(AsyncResultStatus status, const CFtpError& error) {
     if (status == arStatusTimeOut)
         return timedOut();
+    if (failedOnUntrustedCertificate(m_client))
+        return untrustedCertificate();
+    if (error.Number == CFtpClient::kNoTlsError) {
+        this->status("FTP Status : The server does not offer TLS.");
+        return fail(kNoTlsMessage, kUploadFailedTitle);
+    }
     this->status(m_folder == UploadFolder::Images
                      ? "FTP Status : Error connecting, please check settings or contact your "
                        "service provider."
                      : "FTP Status : Error connecting, please check your settings.");
     end({});
+}
+
+void UploadSession::untrustedCertificate() {
+    status("FTP Status : The server's certificate is not trusted.");
+    // The question waits for the user; it is not asked inside the client's event.
+    m_loop.post([alive = std::weak_ptr<int>(m_lifetime), this] {
+        if (alive.expired() || m_state != State::Connecting)
+            return;
+        const auto refuse = [this] {
+            fail(untrustedCertificateMessage(m_site, m_client.ServerCertificate()),
+                 kUntrustedCertificateTitle);
+        };
+        if (!OnUntrustedCertificate)
+            return refuse();
+        auto ask = OnUntrustedCertificate; // a copy: its owner may go while the question is open
+        const bool trusted = ask(m_site, m_client);
+        if (alive.expired() || m_state != State::Connecting)
+            return; // cancelled, or gone with its window, meanwhile
+        trusted ? connect() : refuse();
+    });
 }
 
 void UploadSession::timedOut() {

@@ -10,6 +10,7 @@
 #include "publish/site_ftp.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -51,7 +52,8 @@ public:
     // Checks the computer is online and the site's FTP settings complete, then connects; the
     // rest arrives through the events. Returns why it could not begin, if it could not. A
     // session still under way is cancelled first.
-    std::optional<UploadEnd> start(platform::Database& db, std::int32_t logId, bool online,
+    std::optional<UploadEnd> start(platform::Database& db, std::int32_t logId,
+                                   const std::filesystem::path& appFolder, bool online,
                                    std::string localFile, std::string remoteName);
     // Stops what is under way; OnEnd does not follow.
     void cancel();
@@ -71,6 +73,9 @@ public:
     std::function<void(const std::string&)> OnStatus;
     std::function<void(int)> OnProgress;
     std::function<void(const UploadEnd&)> OnEnd;
+    // The server's certificate was refused: asks whether to trust it (askToTrustCertificate);
+    // true connects again. Without it the refusal is said.
+    std::function<bool(SiteFtp& site, CFtpClient& client)> OnUntrustedCertificate;
 
 private:
     void setState(State state);
@@ -80,6 +85,8 @@ private:
     // Every way a connection can fail comes here: a question about the server's certificate
     // belongs here too.
     void connectFailed(AsyncResultStatus status, const CFtpError& error);
+    void untrustedCertificate();
+    void connect();
     void timedOut();
 
     void onConnect(AsyncResultStatus status);

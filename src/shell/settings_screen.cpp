@@ -6,6 +6,7 @@
 #include "platform/numbers.h"
 #include "platform/text.h"
 #include "store/databases.h"
+#include "store/ftp_location.h"
 #include "store/readers.h"
 
 #include <algorithm>
@@ -26,11 +27,12 @@ struct TextTag {
 };
 
 // The settings shown as text, each tag filled from its field (every occurrence).
-constexpr std::array<TextTag, 18> kTextTags = {{
+// The FTP server is shown apart: its field holds the server without the scheme that says
+// whether it is reached over TLS.
+constexpr std::array<TextTag, 17> kTextTags = {{
     {"<$VellumitePageTitle$>", "LogTitle"},
     {"<$VellumiteUserName$>", "ftpusername"},
     {"<$VellumiteUserPassword$>", "ftppassword"},
-    {"<$VellumiteFTPAddress>", "ftplocation"}, // no closing "$": the tag has always read so
     {"<$VellumiteFTPPath$>", "ftppath"},
     {"<$VellumiteSiteURL$>", "pageurl"},
     {"<$VellumiteContactEmail$>", "contactemail"},
@@ -162,6 +164,11 @@ void subShowSetup(AppState& app) {
         platform::replaceAll(page, t.tag, platform::htmlEscape(readText(rs[t.field])));
     for (const auto& t : kCheckTags)
         platform::replaceAll(page, t.tag, rs[t.field].toBool() ? "checked" : "");
+    const FtpLocation ftp = readFtpLocation(readText(rs["ftplocation"]));
+    // No closing "$": the tag has always read so.
+    platform::replaceAll(page, "<$VellumiteFTPAddress>", platform::htmlEscape(ftp.server));
+    platform::replaceAll(page, "<$VellumiteFtpTlsSelected$>", ftp.tls ? "selected" : "");
+    platform::replaceAll(page, "<$VellumiteFtpPlainSelected$>", ftp.tls ? "" : "selected");
     platform::replaceAll(page, "<$VellumitePasswordSetting$>",
                          passwordLink(!readText(rs["password"]).empty()));
     // A site the service has not registered holds Null here, which the integer reader would
@@ -188,7 +195,8 @@ void subSaveSettings(AppState& app) {
     rs.edit();
     rs.setField("ftpusername", form.value("VellumiteUsername"));
     rs.setField("ftppassword", form.value("VellumiteftpPassword"));
-    rs.setField("ftplocation", form.value("VellumiteftpAddress"));
+    rs.setField("ftplocation", storedFtpLocation(form.value("VellumiteftpAddress"),
+                                                 form.value("VellumiteFtpSecurity") != "plain"));
     rs.setField("ftppath", storedFtpFolder(folder));
     rs.setField("pageurl", storedSiteAddress(form.value("VellumiteSiteURL")));
     rs.setField("contactemail", form.value("VellumiteContact"));

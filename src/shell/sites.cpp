@@ -8,6 +8,7 @@
 #include "shell/mod_encrypt.h"
 #include "store/readers.h"
 #include "store/site_rows.h"
+#include "store/trusted_certificates.h"
 
 namespace vellumite {
 
@@ -118,6 +119,8 @@ void subDeleteLog(AppState& app) {
     if (app.host.msgBox(kDeleteSiteQuestion, kDeleteSiteTitle, MsgButtons::YesNo) != MsgResult::Yes)
         return;
     deleteSiteRows(app.db(), app.logId);
+    // What the user trusted for the site goes with it.
+    TrustedCertificates(app.appFolder).forgetSite(app.logId);
     closeSite(app);
 }
 

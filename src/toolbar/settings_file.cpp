@@ -2,6 +2,7 @@
 #include "toolbar/settings_file.h"
 
 #include "platform/files.h"
+#include "platform/text.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -30,14 +31,6 @@ struct Section {
 
 bool sameNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
-
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
 }
 
 // Values may hold line feeds (the search list does): stored as "\n", a backslash as "\\".
@@ -72,18 +65,20 @@ std::string unescaped(std::string_view value) {
 std::vector<Section> parse(std::string_view text) {
     std::vector<Section> sections;
     for (const auto& raw : platform::files::splitLines(text)) {
-        std::string_view line = trimmed(raw);
+        std::string_view line = platform::trimmedBlanks(raw);
         if (line.empty() || line.front() == ';' || line.front() == '#')
             continue;
         if (line.front() == '[' && line.back() == ']') {
-            sections.push_back({std::string(trimmed(line.substr(1, line.size() - 2))), {}});
+            sections.push_back(
+                {std::string(platform::trimmedBlanks(line.substr(1, line.size() - 2))), {}});
             continue;
         }
         std::size_t eq = line.find('=');
         if (eq == std::string_view::npos || sections.empty())
             continue; // a line of no section is not ours to keep
         sections.back().entries.push_back(
-            {std::string(trimmed(line.substr(0, eq))), unescaped(trimmed(line.substr(eq + 1)))});
+            {std::string(platform::trimmedBlanks(line.substr(0, eq))),
+             unescaped(platform::trimmedBlanks(line.substr(eq + 1)))});
     }
     return sections;
 }

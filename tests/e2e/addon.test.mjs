@@ -4,7 +4,7 @@ import { test, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { existsSync, readFileSync } from 'node:fs';
 import path from 'node:path';
-import { cleanup, startEditor, until } from './lib/harness.mjs';
+import { cleanup, loaded, openSite, paneFrame, shown as paneShown, startEditor, until } from './lib/harness.mjs';
 import { holdEditorLock, installedManifest, installHost, launchWithAddon, makeHome, servePages, sql } from './lib/addon.mjs';
 
 const COLOURS = ['blueviolet', 'CHARTREUSE', 'crimson', 'darkorange', 'darkorchid', 'darkturquoise',
@@ -27,7 +27,7 @@ after(async () => {
 const marksOf = (page) => page.evaluate(() => [...document.querySelectorAll('vellumite-mark')]
   .map((m) => [m.textContent, m.style.backgroundColor.toLowerCase()])).catch(() => null);
 
-test('terms marked, switched off in every window, text collected and the editor brought forward', async () => {
+test('terms marked, switched off in every window, text collected, the editor brought forward and listing it', async () => {
   const home = makeHome();
   assert.match(installHost(home), /installed .*chromium\/NativeMessagingHosts/);
   const { context, worker, id, url } = await launchWithAddon(home, cleanups);
@@ -135,6 +135,10 @@ test('terms marked, switched off in every window, text collected and the editor 
   assert.equal(await page.$$eval('blockquote', (b) => b.length), 0);
   assert.equal(sql(home, 'select count(*) from captureItems'), '0');
 
+  // A piece collected now is what the editor's Captures section lists.
+  await drop({ 'text/plain': 'Kept for a post' });
+  await until(() => sql(home, 'select count(*) from captureItems') === '1', 'the new capture');
+
   // "Launch Vellumite" brings forward the tab of the editor running on the app folder.
   const editor = await startEditor(['--offline'], { dataDir: home.appFolder });
   await holdEditorLock(home, editor.address, cleanups);
@@ -142,4 +146,13 @@ test('terms marked, switched off in every window, text collected and the editor 
   await band.click('#lblLaunch');
   const editorTab = await until(() => context.pages().find((p) => p.url().startsWith(editor.address)), 'the editor tab');
   await until(async () => (await editorTab.title()) === 'Vellumite Editor', 'the editor page');
+  await until(() => editorTab.frame({ name: 'webFrontpage' })?.$('.sidebar').catch(() => null), 'the front page');
+  await openSite(editorTab, 'Welcome to Vellumite');
+  const content = await paneShown(editorTab, 'webContent', '/contentedit.html');
+  await content.click('#ahreftoolbar');
+  await until(async () => {
+    const list = await loaded(paneFrame(editorTab, 'webContent', 0), '/toolbar.html');
+    return list && (await list.$$eval('.capturetext', (c) => c.map((e) => e.textContent)).catch(() => null))
+      ?.includes('Kept for a post');
+  }, 'the capture in the editor\'s Captures section');
 });

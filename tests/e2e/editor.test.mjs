@@ -122,25 +122,15 @@ test('a new user writes, edits, drafts, deletes and pages through posts', async 
   await editorPane(page).click('#ahrefdrafts');
   await titlesWhen(page, (t) => t.length === 0, 'no drafts left', '/draft.html');
 
-  // Deleting asks first: No keeps the post, Yes removes it.
+  // Deleting, answered No or Yes: see the stress test and the Firefox test.
+  // 26 posts in all, the newest 25 paged through ten at a time.
   await editorPane(page).click('#ahrefrecentposts');
-  let list = await sectionList(page, '/currentposts.html');
-  const deleteSprouts = 'li:has(a.posttitle:text-is("Sprouts")) a.delete';
-  await list.click(deleteSprouts);
-  await answer(page, 'Are you sure you wish to delete this post?', 'No');
-  assert.ok((await listedTitles(page)).includes('Sprouts'));
-  list = await sectionList(page, '/currentposts.html');
-  await list.click(deleteSprouts);
-  await answer(page, 'Are you sure you wish to delete this post?', 'Yes');
-  await titlesWhen(page, (t) => !t.includes('Sprouts') && t.length === 3, 'Sprouts gone');
-
-  // 25 posts in all, paged through ten at a time.
   for (let i = 4; i <= 25; ++i)
     await post(page, { title: `Day ${i}` });
   const day = (from, to) => Array.from({ length: from - to + 1 }, (_, k) => `Day ${from - k}`);
   const set1 = day(25, 16);
   const set2 = day(15, 6);
-  const set3 = ['Day 5', 'Day 4', "Joe's plan", 'Flowers', 'Seeds sown'];
+  const set3 = ['Day 5', 'Day 4', "Joe's plan", 'Flowers', 'Sprouts'];
   const pager = async () => (await (await sectionList(page, '/currentposts.html')).textContent('.pager'))
     .replace(/\s+/g, ' ').trim();
   const follow = async (text) => (await sectionList(page, '/currentposts.html')).click(`.pager a:text-is("${text}")`);

@@ -1,5 +1,6 @@
 // Publishing from the editor in Chromium: the window's progress, the veiled panes, the files on
-// a real FTP server, the registration and the highlights; a refused upload, dragging, cancel.
+// a real FTP server, the registration and the highlights; a refused upload, dragging, cancel;
+// the connection chosen in the settings, and a host's own certificate trusted when asked.
 import { test, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
@@ -7,7 +8,7 @@ import { mkdirSync, readdirSync, readFileSync, writeFileSync } from 'node:fs';
 import path from 'node:path';
 import {
   cleanup, tempDir, startEditor, startService, startFtpServer, launchBrowser, openEditor,
-  until, openSite, shown, waitForModal, answerModal, modalText,
+  until, openSite, shown, waitForModal, answerModal, modalText, openSettings,
 } from './lib/harness.mjs';
 
 after(cleanup);
@@ -15,21 +16,32 @@ const browser = await launchBrowser();
 const win = '[data-form="frmPublish"]';
 const status = `${win} [data-control="lblFTPState"]`;
 
-// Records what the window's status and total labels showed, and whether the panes were veiled
-// and inert meanwhile: the run is over faster than any polling could look.
+// Records every text the window's status and total labels showed, and whether the panes were
+// veiled and inert meanwhile: the run is over faster than any polling could look, and several
+// changes may come in one batch, so the texts they replaced are taken from the records.
 async function watchWindow(page) {
   await page.evaluate(() => {
     window.seen = { shown: false, texts: [], veiled: false };
-    new MutationObserver(() => {
+    const note = (text) => { if (text && !window.seen.texts.includes(text)) window.seen.texts.push(text); };
+    const labels = '[data-control="lblFTPState"],[data-control="lblTotalProgress"]';
+    const noteLabels = (n) => {
+      if (n.nodeType !== Node.ELEMENT_NODE) return;
+      if (n.matches(labels)) note(n.textContent);
+      n.querySelectorAll(labels).forEach((c) => note(c.textContent));
+    };
+    new MutationObserver((records) => {
       const w = document.querySelector('[data-form="frmPublish"]');
       if (w && !w.hidden) window.seen.shown = true;
-      for (const c of ['lblFTPState', 'lblTotalProgress']) {
-        const text = w && w.querySelector(`[data-control="${c}"]`)?.textContent;
-        if (text && !window.seen.texts.includes(text)) window.seen.texts.push(text);
+      // A label is redrawn as a new element: the one it replaced still holds the older text.
+      for (const r of records) {
+        r.removedNodes.forEach(noteLabels);
+        r.addedNodes.forEach(noteLabels);
       }
       const panes = document.getElementById('panes');
       if (panes.inert && panes.classList.contains('veiled')) window.seen.veiled = true;
-    }).observe(document.body, { subtree: true, childList: true, characterData: true, attributes: true });
+    }).observe(document.body, {
+      subtree: true, childList: true, attributes: true,
+    });
   });
 }
 
@@ -90,4 +102,39 @@ test('Publish from the editor: progress, files on the server, registration, high
   await answerModal(page, 'Yes');
   await until(async () => (await page.$(win)) === null, 'the window to close');
   assert.equal(await page.$eval('#panes', (p) => p.inert), false);
+});
+
+test('Publish over TLS: the settings choice, the certificate question answered Yes once', async () => {
+  const root = tempDir('vellumite-ftps-');
+  mkdirSync(path.join(root, 'root'));
+  const [certificate, key] = ['cert.pem', 'key.pem'].map((name) => path.join(root, name));
+  execFileSync('openssl', ['req', '-x509', '-newkey', 'ec', '-pkeyopt', 'ec_paramgen_curve:prime256v1', '-nodes',
+    '-days', '2', '-subj', '/CN=host', '-addext', 'subjectAltName=IP:127.0.0.1', '-keyout', key, '-out', certificate]);
+  const fingerprint = execFileSync('openssl', ['x509', '-noout', '-fingerprint', '-sha256', '-in', certificate])
+    .toString().trim().split('=')[1];
+  const port = await startFtpServer(path.join(root, 'root'), 'tester', 's3cret', [certificate, key]);
+  const editor = await startEditor(['--online', '--service-url', (await startService()).url]);
+  const output = path.join(editor.dataDir, 'html/output');
+  const page = await openEditor(browser, editor);
+  await openSite(page, 'Welcome to Vellumite');
+  const setup = await openSettings(page);
+  assert.equal(await setup.inputValue('select[name="VellumiteFtpSecurity"]'), 'tls', 'a new site starts with TLS');
+  for (const [name, typed] of [['VellumiteftpAddress', `127.0.0.1:${port}`], ['VellumiteUsername', 'tester'],
+    ['VellumiteftpPassword', 's3cret']]) await setup.fill(`input[name="${name}"]`, typed);
+  await setup.click('a[href="<$savesettings$>"]');
+  const content = await shown(page, 'webContent', '/contentedit.html');
+  assert.equal(execFileSync('sqlite3', [path.join(editor.dataDir, 'vellumite.db'), 'SELECT ftplocation FROM VellumiteLog'])
+    .toString().trim(), `ftpes://127.0.0.1:${port}`);
+
+  // Asked once: the second run goes through without a question.
+  for (const asked of [true, false]) {
+    await content.click('a[href="<$publish$>"]');
+    if (asked) {
+      await until(async () => (await modalText(page))?.includes(fingerprint), 'the certificate question');
+      await answerModal(page, 'Yes');
+    }
+    // A message after the run would hold the window open.
+    await until(async () => (await page.$(win)) === null, 'the publish window to close');
+  }
+  for (const name of readdirSync(output)) assert.deepEqual(readFileSync(path.join(root, 'root', name)), readFileSync(path.join(output, name)), name);
 });

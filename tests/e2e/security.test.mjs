@@ -64,7 +64,7 @@ test('requests that are not from the editor\'s own pages change nothing; every a
   assert.ok(isAlive(editor), 'the quit command never ran');
 
   // Every answer carries the protective headers; generated pages are not the editor's to serve
-  // (they come from a sandbox origin, see preview.test.mjs).
+  // (they come from a sandbox origin, see the preview in tools.test.mjs).
   mkdirSync(path.join(editor.dataDir, 'html', 'output'), { recursive: true });
   writeFileSync(path.join(editor.dataDir, 'html', 'output', 'index.html'), '<script>1</script>');
   const plain = await request(editor.address);

@@ -1,6 +1,7 @@
 // The post editor's tools in Chromium, as a new user would use them: formatting the selection,
-// the site's links, a category given and taken back, a pop-up link seen in the preview, a
-// capture quoted into a post, and a post written in a word processor.
+// the site's links, a category given and taken back, a pop-up link seen in the preview (which
+// opens in its own window, sandboxed from the editor), a capture quoted into a post, and a post
+// written in a word processor.
 import { test, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
@@ -23,7 +24,29 @@ const frameWhere = (page, paneName, index, file, check, what) => until(async () 
   return f && (await check(f).catch(() => false)) ? f : null;
 }, what);
 
-test('formatting, links, categories, pop-up links, captures and a word-processor post', async () => {
+// A post whose script tries everything a hostile page could against the editor that previews
+// it: read the editor's window, use its storage, and fetch the editor's pages with every secret
+// its own address and referrer hold. It reports what it found.
+const hostilePost = (editorOrigin) => `<p id="probe">not run</p><script>
+(async () => {
+  const seen = { href: location.href, referrer: document.referrer, fetched: [] };
+  try { seen.opener = window.opener.document.title; } catch (e) { seen.opener = 'blocked'; }
+  try { localStorage.setItem('x', '1'); seen.storage = 'open'; } catch (e) { seen.storage = 'blocked'; }
+  const secrets = (location.href + ' ' + document.referrer).match(/[0-9a-f]{64}/g) || [];
+  const quit = encodeURIComponent('<$quit$>');
+  const targets = ['${editorOrigin}/', location.href];
+  for (const s of secrets) targets.push('${editorOrigin}/s/' + s + '/', '${editorOrigin}/s/' + s + '/pane/webFrontpage/' + quit);
+  for (const url of targets) {
+    try { const r = await fetch(url); seen.fetched.push(url + ' ' + r.status + ' ' + (await r.text()).length); }
+    catch (e) { /* refused: nothing fetched */ }
+    const f = document.createElement('iframe'); f.src = url; document.body.appendChild(f);
+  }
+  seen.tried = targets.length;
+  document.getElementById('probe').textContent = 'ran ' + JSON.stringify(seen);
+})();
+</script>`;
+
+test('formatting, links, categories, pop-up links, a sandboxed preview, captures and a word-processor post', async () => {
   const service = await startService();
   const dataDir = tempDir('vellumite-tools-');
   // The word processor's stand-in writes down its arguments.
@@ -36,6 +59,8 @@ test('formatting, links, categories, pop-up links, captures and a word-processor
     TemplatedHTML=readfile('${path.join(source, 'share/templates/simple.html')}') WHERE LogID=1`);
   const editor = await startEditor(['--online', '--service-url', service.url, '--word-processor', standIn],
     { dataDir });
+  sql(siteDb, `INSERT INTO VellumitePosts (LogID, posttitle, postbyline, posttext, postdate, posttime, PublishPage)
+    VALUES (1, 'Scripted', 'Tester', '${hostilePost(editor.origin).replaceAll("'", "''").replaceAll('\n', ' ')}', '2026-11-30', '12:00:00', 1)`);
   const page = await openEditor(browser, editor);
   await openSite(page, 'Welcome to Vellumite');
   const content = await shown(page, 'webContent', '/contentedit.html');
@@ -71,6 +96,20 @@ test('formatting, links, categories, pop-up links, captures and a word-processor
   await content.click('a[href="<$preview$>"]');
   const preview = await popup;
   await preview.waitForLoadState();
+  assert.match(preview.url(), /^http:\/\/127\.0\.0\.1:\d+\/[0-9a-f]{64}\/preview\/index\.html$/);
+  assert.notEqual(new URL(preview.url()).origin, editor.origin, 'another origin than the editor\'s');
+  assert.equal(await preview.evaluate(() => window.name), 'vellumitedisplay');
+  // The hostile post ran, and found no secret of the editor's and nothing it could fetch. The
+  // editor obeys the commands that follow: none of the tries got through.
+  const probe = await until(async () => {
+    const text = await preview.$eval('#probe', (p) => p.textContent).catch(() => '');
+    return text.startsWith('ran ') ? JSON.parse(text.slice(4)) : null;
+  }, 'the post script');
+  assert.equal(probe.href, preview.url());
+  assert.ok(!probe.href.includes(editor.address.split('/s/')[1].replace(/\/$/, '')), 'no token in the address');
+  assert.deepEqual([probe.referrer, probe.opener, probe.storage], ['', 'blocked', 'blocked']);
+  assert.equal(probe.tried, 4, 'the editor\'s origin, its own page, and the preview\'s secret used on the editor');
+  assert.deepEqual(probe.fetched, []);
   await preview.click('a:text-is("note")');
   const floating = await until(() => preview.$('div.mLinkShow'), 'the floating box');
   assert.ok(await floating.isVisible());

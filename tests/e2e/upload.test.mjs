@@ -1,7 +1,8 @@
 // The insert-image and insert-link dialogs in Chromium against pyftpdlib, as a new user would
 // use them: a picture chosen on disk uploaded into an "images" folder that exists already and
 // its measured tag put in the post, a picture by web address with no upload, a refused upload
-// that changes nothing, and a file uploaded into a new "media" folder and linked.
+// that changes nothing, and a file uploaded into a new "media" folder and linked; over TLS, the
+// server's certificate trusted when asked.
 import { test, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
@@ -10,7 +11,7 @@ import { tmpdir } from 'node:os';
 import path from 'node:path';
 import {
   cleanup, tempDir, startEditor, startFtpServer, launchBrowser, openEditor, until, openSite, shown,
-  answer,
+  answer, modalText, answerModal,
 } from './lib/harness.mjs';
 
 after(cleanup);
@@ -132,4 +133,33 @@ test('pictures and files uploaded from the dialogs, typed addresses, a refusal',
   assert.equal(readFileSync(path.join(www, 'media', 'Notes.PDF'), 'utf8'), '%PDF-1.4 notes');
   assert.ok((await post()).startsWith(
     'Look at <a href="http://example.org/blog/media/Notes.PDF" target=Vellumite>this picture</a>: <img'));
+});
+
+test('over TLS the upload asks once whether to trust the server\'s certificate', async () => {
+  const root = tempDir('vellumite-ftps-');
+  mkdirSync(path.join(root, 'root'));
+  const [certificate, key] = ['cert.pem', 'key.pem'].map((name) => path.join(root, name));
+  execFileSync('openssl', ['req', '-x509', '-newkey', 'ec', '-pkeyopt', 'ec_paramgen_curve:prime256v1', '-nodes',
+    '-days', '2', '-subj', '/CN=host', '-addext', 'subjectAltName=IP:127.0.0.1', '-keyout', key, '-out', certificate]);
+  const port = await startFtpServer(path.join(root, 'root'), 'tester', 's3cret', [certificate, key]);
+  const dataDir = tempDir('vellumite-upload-tls-');
+  execFileSync(process.env.VELLUMITE_BINARY, ['sites', '--data-dir', dataDir]);
+  execFileSync('sqlite3', [path.join(dataDir, 'vellumite.db'), `UPDATE VellumiteLog SET
+    ftplocation='ftpes://127.0.0.1:${port}', ftpusername='tester', ftppassword='s3cret', ftppath='', ftppassive=-1`]);
+  const page = await openEditor(browser, await startEditor(['--online'], { dataDir }));
+  await openSite(page, 'Welcome to Vellumite');
+  const content = await shown(page, 'webContent', '/contentedit.html');
+  await content.fill('#Vellumiteposttext', 'the notes');
+  await content.$eval('#Vellumiteposttext', (t) => { t.focus(); t.select(); });
+  await content.click('a[href="<$href$>"]');
+  const notes = path.join(tempDir('vellumite-chosen-'), 'notes.txt');
+  writeFileSync(notes, 'secret notes');
+  await choose(page, link, notes);
+  await until(async () => (await textOf(page, link, 'txtUploadObject')) === 'notes.txt', 'the chosen file');
+  await page.click(control(link, 'Command1'));
+  await until(async () => (await modalText(page))?.includes('Trust this certificate for this site?'), 'the question');
+  await answerModal(page, 'Yes');
+  await page.waitForSelector(link, { state: 'hidden' });
+  assert.equal(readFileSync(path.join(root, 'root', 'media', 'notes.txt'), 'utf8'), 'secret notes');
+  assert.match(await content.$eval('#Vellumiteposttext', (t) => t.value), /^<a href="[^"]*\/media\/notes\.txt" >the notes<\/a>$/);
 });

@@ -11,13 +11,15 @@ extern char** environ;
 namespace testing_support {
 
 Child startChild(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
-                 bool withStderr) {
-    int out[2];
-    if (::pipe2(out, O_CLOEXEC) != 0)
+                 bool withStderr, bool withInput) {
+    int out[2], in[2] = {-1, -1};
+    if (::pipe2(out, O_CLOEXEC) != 0 || (withInput && ::pipe2(in, O_CLOEXEC) != 0))
         throw std::runtime_error("cannot make a pipe");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    if (withInput)
+        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
     if (withStderr)
         posix_spawn_file_actions_adddup2(&actions, out[1], 2);
     std::vector<std::string> argStrings(args);
@@ -36,11 +38,16 @@ Child startChild(const std::vector<std::string>& args, const std::vector<std::st
     int rc = posix_spawnp(&child.pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
+    if (withInput)
+        ::close(in[0]);
     if (rc != 0) {
         ::close(out[0]);
+        if (withInput)
+            ::close(in[1]);
         throw std::runtime_error("cannot start " + args.at(0));
     }
     child.output = out[0];
+    child.input = in[1];
     return child;
 }
 

@@ -10,12 +10,14 @@ namespace testing_support {
 struct Child {
     pid_t pid = -1;
     int output = -1; // read end: the child's stdout (and stderr with `withStderr`)
+    int input = -1;  // write end: the child's stdin, with `withInput`
 };
 
 // Runs args[0] (searched on PATH) with the rest as its arguments and `extraEnv` ("NAME=value")
-// added to ours. Throws std::runtime_error when it cannot start.
+// put before ours, so that its names win. Throws std::runtime_error when it cannot start.
 Child startChild(const std::vector<std::string>& args,
-                 const std::vector<std::string>& extraEnv = {}, bool withStderr = false);
+                 const std::vector<std::string>& extraEnv = {}, bool withStderr = false,
+                 bool withInput = false);
 
 // The child's next line of output without its line feed (what it printed before exiting, when
 // it ends first): helpers announce their port that way.

@@ -133,6 +133,8 @@ json FakeHost::dom(const platform::DocPath& where, std::string_view op, json arg
 
     if (op == "getValue")
         return field().value;
+    if (op == "getChecked")
+        return field().checked;
     if (op == "setValue") {
         field().value = value();
         return nullptr;

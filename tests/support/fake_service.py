@@ -8,9 +8,16 @@ Options: --version-body TEXT, --recent-body TEXT, --delay-ms N (delay before eac
 broken ones are listed but answer 500), --first-id N (the first new site identifier).
 /record_upload.php answers as the service does, with white space around: a new identifier for a
 site without one, else "Publish recorded".
+The resource manager: /manageResources.php shows the items not yet deleted as check boxes (value
+"provider-item-feed") after the user name and password from the query, with the links "<delete>",
+"<import>" and "<setTimes>"; "&delete=" list removes items. /export_list.php answers the uploaded
+exchange file with one BLAH/NEWSFEED node per item in it. /login.cgi stands for the news-alert
+service's login page.
 """
 import argparse
 import json
+import re
+import xml.etree.ElementTree as ElementTree
 import sys
 import threading
 import time
@@ -39,6 +46,37 @@ def offered_template(name):
             "<$VellumitePostBody$></VellumitePostBlock></body></html>" % escape(name))
 
 
+MANAGER_ITEMS = ["wire-101-7", "wire-102-7", "desk-201-9"]
+
+
+def manager_page(query, items):
+    boxes = "".join(
+        '<li><label><input type="checkbox" name="item%d" value="%s"> Story %s</label></li>'
+        % (i, escape(v), escape(v.split("-")[1])) for i, v in enumerate(items))
+    return ("<html><head><title>Your news alerts</title></head><body><h2>Your news alerts</h2>"
+            "<form name=manager><input type=hidden name=username value=\"%s\">"
+            "<input type=hidden name=password value=\"%s\"><ul>%s</ul>"
+            "<input type=hidden name=userid value=\"77\"></form>"
+            "<form name=timesettings><input name=days value=\"7\"><input name=total value=\"20\"></form>"
+            "<p id=webimport></p><p><a href=\"<delete>\">Delete</a> <a href=\"<import>\">Import</a> "
+            "<a href=\"<setTimes>\">Set times</a></p></body></html>"
+            % (escape(query.get("username", "")), escape(query.get("password", "")), boxes))
+
+
+def export_answer(upload):
+    """The answer to an uploaded exchange file: one NEWSFEED per item, values with "+" for spaces."""
+    match = re.search(rb"\r\n\r\n(.*)\r\n--", upload, re.S)
+    root = ElementTree.fromstring(match.group(1) if match else b"<import/>")
+    feeds = "".join(
+        "<NEWSFEED><USERID>%s</USERID><URL>http://news.example/%s</URL><FEEDTITLE>Story+%s</FEEDTITLE>"
+        "<SITE_NAME>Bob's+Wire</SITE_NAME><SITE_URL>http://bob.example/</SITE_URL>"
+        "<BODYTEXT>Body+of+story+%s</BODYTEXT></NEWSFEED>"
+        % (escape(item.findtext("userid") or ""), escape(item.findtext("itemid") or ""),
+           escape(item.findtext("itemid") or ""), escape(item.findtext("itemid") or ""))
+        for item in root.iter("item"))
+    return "<?xml version=\"1.0\"?><BLAH>%s</BLAH>" % feeds
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--version-body", default="<html><body><p id=version>Vellumite 9.9 is out.</p></body></html>")
@@ -49,6 +87,7 @@ def main():
     parser.add_argument("--first-id", type=int, default=42)
     args = parser.parse_args()
     next_id = [args.first_id]
+    manager_items = list(MANAGER_ITEMS)
     offered = [n for n in args.offered.split(",") if n]
     broken = [n for n in args.broken.split(",") if n]
 
@@ -103,6 +142,18 @@ def main():
                         new_id = next_id[0]
                         next_id[0] += 1
                     self.answer(200, " \t%d\r\n\t" % new_id, "text/plain")
+            elif path == "/manageResources.php":
+                query = dict(parse_qsl(self.path.split("?", 1)[1] if "?" in self.path else ""))
+                with lock:
+                    for gone in query.get("delete", "").split(","):
+                        if gone in manager_items:
+                            manager_items.remove(gone)
+                    items = list(manager_items)
+                self.answer(200, manager_page(query, items))
+            elif path == "/setresourcetime.php":
+                self.answer(200, "ok", "text/plain")
+            elif path == "/login.cgi":
+                self.answer(200, "<html><title>News alerts</title><body><h1>Signed in</h1></body></html>")
             elif path.startswith("/templates/"):
                 self.templates_route(unquote(path[len("/templates/"):]))
             elif path.startswith("/help/") or path.startswith("/forum/"):
@@ -127,7 +178,10 @@ def main():
             length = int(self.headers.get("Content-Length") or 0)
             body = self.rfile.read(length)
             self.record(body)
-            self.answer(200, "Publish recorded", "text/plain")
+            if self.path == "/export_list.php":
+                self.answer(200, export_answer(body), "text/xml")
+            else:
+                self.answer(200, "Publish recorded", "text/plain")
 
     class Server(ThreadingHTTPServer):
         def handle_error(self, request, client_address):

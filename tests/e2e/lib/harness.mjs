@@ -63,9 +63,10 @@ export async function startService(args = []) {
 }
 
 // pyftpdlib on 127.0.0.1 with the tests' user, writing below `root`; resolves with its port.
-export async function startFtpServer(root, user = 'tester', password = 's3cret') {
+// Given [certificate, key] files, it speaks FTP over explicit TLS only.
+export async function startFtpServer(root, user = 'tester', password = 's3cret', tls = []) {
   const child = spawn('/usr/bin/python3', ['-W', 'ignore', path.join(source, 'tests/support/pyftpd_server.py'),
-    root, user, password], { stdio: ['ignore', 'pipe', 'inherit'] });
+    root, user, password, ...tls], { stdio: ['ignore', 'pipe', 'inherit'] });
   cleanups.push(() => stopProcess(child));
   return Number(await waitForLine(child.stdout, /^(\d+)$/, 'FTP server port'));
 }

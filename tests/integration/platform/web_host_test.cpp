@@ -4,17 +4,16 @@
 #include "platform/picked_file.h"
 #include "platform/web_host.h"
 #include "support/child_process.h"
+#include "support/ftp_servers.h"
 #include "support/raw_client.h"
 #include "support/site_database.h"
 #include "support/temp_dir.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <condition_variable>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -87,26 +86,10 @@ WebHostOptions optionsFor(const fs::path& appFolder, std::vector<std::string> pa
 }
 
 // Takes connections on 127.0.0.1 and never answers them.
-class SilentServer {
-public:
-    SilentServer() : m_fd(::socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        EXPECT_EQ(::bind(m_fd, reinterpret_cast<sockaddr*>(&address), size), 0);
-        EXPECT_EQ(::listen(m_fd, 8), 0);
-        EXPECT_EQ(::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &size), 0);
-        m_port = ntohs(address.sin_port);
-    }
-    ~SilentServer() { ::close(m_fd); }
-    SilentServer(const SilentServer&) = delete;
-    SilentServer& operator=(const SilentServer&) = delete;
-    int port() const { return m_port; }
-
-private:
-    int m_fd;
-    int m_port = 0;
+struct SilentServer {
+    int port = 0;
+    int fd = testing_support::loopbackSocket(port, true);
+    ~SilentServer() { ::close(fd); }
 };
 
 TEST(WebHostInBrowser, FormsDialogsAndDocumentOperationsRoundTrip) {
@@ -184,7 +167,7 @@ TEST(WebHostInBrowser, FormsDialogsAndDocumentOperationsRoundTrip) {
     EXPECT_TRUE(content.waitUntilNotBusy(std::chrono::seconds(60)));
     // So is a page whose server never answers, and the pane is not left busy by it either.
     SilentServer silent;
-    content.navigate("http://127.0.0.1:" + std::to_string(silent.port()) + "/slow-page.html");
+    content.navigate("http://127.0.0.1:" + std::to_string(silent.port) + "/slow-page.html");
     EXPECT_TRUE(content.busy());
     EXPECT_TRUE(content.waitUntilNotBusy(std::chrono::seconds(60)));
 

@@ -1,7 +1,8 @@
 // `vellumite publish` as a user runs it: a 40-post site to pyftpdlib, vsftpd and scripted
-// servers on 127.0.0.1, with the fake web service taking the registration.
+// servers on 127.0.0.1, plain and over TLS, with the fake web service taking the registration.
 #include "platform/database.h"
 #include "platform/files.h"
+#include "store/trusted_certificates.h"
 #include "support/fake_service.h"
 #include "support/ftp_servers.h"
 #include "support/run_program.h"
@@ -202,6 +203,49 @@ TEST_F(PublishCommandTest, APathSpelledOtherwiseByTheServerIsFoundByTheWalk) {
     ASSERT_EQ(received.size(), 4u);
     for (const auto& [name, bytes] : received)
         EXPECT_TRUE(bytes == readFile(output() / name)) << name;
+}
+
+TEST_F(PublishCommandTest, OverTlsOnlyATrustedCertificateIsTakenAndNothingGoesInTheClear) {
+    testing_support::TempDir certificateDir, pyDir, vsDir;
+    const testing_support::TestCertificates certificates(certificateDir.path());
+    const std::string& fingerprint = certificates.server.fingerprint;
+    const std::string& changed = certificates.replacement.fingerprint;
+    FtpServer pyTls(FtpServer::Kind::PyFtpdLib, pyDir.path(), &certificates.server);
+    // Its data connections resume the session; its certificate is not the one the user trusted.
+    FtpServer vsTls(FtpServer::Kind::Vsftpd, vsDir.path(), &certificates.replacement);
+    const std::string vs = "127.0.0.1:" + std::to_string(vsTls.port());
+    vellumite::TrustedCertificates(dir / "app").trust(1, vs, fingerprint);
+    const std::string py = "127.0.0.1:" + std::to_string(pyTls.port());
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"ftpes://" + py, "",
+         "is not trusted: no certificate authority known to this computer vouches for it. Nothing "
+         "was sent. Its SHA-256 fingerprint is " +
+             fingerprint + ".\nvellumite: If you have made sure"},
+        {"ftpes://" + py, "--ca-file " + certificates.caFile().string(), ""},
+        {"ftpes://" + py, "--trust-fingerprint " + fingerprint, ""},
+        {"ftpes://" + vs, "",
+         "is not the one trusted for this site: it has changed, or someone is between you and the "
+         "server. Nothing was sent. The new certificate's SHA-256 fingerprint is " +
+             changed},
+        {"ftpes://" + vs, "--trust-fingerprint " + changed, ""},
+        {"ftpes://127.0.0.1:" + std::to_string(this->py.port()), "",
+         "vellumite: The FTP server does not offer FTP with TLS, so nothing was sent to it, not "
+         "even your user name."},
+        {py, "--ca-file ca.pem", "need a site published over TLS"},
+    };
+    for (const auto& [location, options, refusal] : cases) {
+        const bool toVs = location.ends_with(vs);
+        site(location, toVs ? "anonymous" : FtpServer::kUser, toVs ? "/pub" : "");
+        auto run = publish("--online -v " + options);
+        EXPECT_EQ(run.status, refusal.empty() ? 0 : 1) << run.output;
+        EXPECT_NE(run.output.find(refusal.empty() ? "[TLS] control connection: TLS" : refusal),
+                  std::string::npos)
+            << run.output;
+        if (refusal.empty())
+            expectArrived(uploaded(run.output), (toVs ? vsTls : pyTls).writableFolder());
+        else
+            EXPECT_EQ(run.output.find("> USER"), std::string::npos) << "nothing in the clear";
+    }
 }
 
 TEST_F(PublishCommandTest, EachFailureSaysWhyAndExitsWithOne) {

@@ -161,10 +161,8 @@ TEST(HtmlCheck, ReportsEveryFaultAPageCanHave) {
                              "</head>";
     const std::string good =
         "<!DOCTYPE html><html lang=\"en\">" + head + "<body><p>x</p></body></html>";
-    struct Case {
-        std::string page;
-        std::string report; // what the check must say; empty: nothing
-    } cases[] = {
+    // A page, and what the check must say of it; empty: nothing.
+    const std::pair<std::string, std::string> cases[] = {
         {good, ""},
         {good.substr(15), "expected-doctype-but-got-start-tag"},
         {"<!DOCTYPE html><html lang=\"en\">" + head + "<body><p>x</div></body></html>",
@@ -182,15 +180,14 @@ TEST(HtmlCheck, ReportsEveryFaultAPageCanHave) {
         {"<!DOCTYPE html><html lang=\"en\">" + head + "<body>caf\xe9</body></html>", "not UTF-8"},
     };
     testing_support::TempDir dir;
-    for (const Case& c : cases) {
+    for (const auto& [text, report] : cases) {
         fs::path page = dir / "page.html";
-        platform::files::writeFileAtomic(page, c.page);
+        platform::files::writeFileAtomic(page, text);
         auto check = checkPages({page});
-        EXPECT_EQ(check.status, c.report.empty() ? 0 : 1) << c.page;
-        if (c.report.empty())
-            EXPECT_EQ(check.output, "") << c.page;
+        EXPECT_EQ(check.status, report.empty() ? 0 : 1) << text;
+        if (report.empty())
+            EXPECT_EQ(check.output, "") << text;
         else
-            EXPECT_NE(check.output.find(c.report), std::string::npos) << c.page << "\n"
-                                                                      << check.output;
+            EXPECT_NE(check.output.find(report), std::string::npos) << text << "\n" << check.output;
     }
 }

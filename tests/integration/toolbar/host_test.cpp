@@ -1,4 +1,5 @@
 // The host program as the browser runs it: messages framed on its standard input and output.
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 #include "toolbar/native_messaging.h"
 #include "toolbar/settings_file.h"
@@ -8,46 +9,24 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 using namespace vellumite::toolbar;
 using nlohmann::json;
 
-extern char** environ;
-
 namespace {
 
 // A running host with pipes to its standard input and output.
 class Host {
 public:
-    explicit Host(const testing_support::TempDir& home) {
-        int in[2], out[2];
-        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0)
-            throw std::runtime_error("cannot make pipes");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        std::vector<std::string> env = {
-            "HOME=" + home.path().string(), "XDG_CONFIG_HOME=" + (home / "config").string(),
-            "XDG_DATA_HOME=" + (home / "data").string(), "PATH=/usr/bin:/bin"};
-        std::vector<char*> envp;
-        for (auto& e : env)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        std::string program = VELLUMITEBAR_BINARY, origin = "chrome-extension://id/";
-        char* argv[] = {program.data(), origin.data(), nullptr};
-        int rc = posix_spawn(&m_pid, program.c_str(), &actions, nullptr, argv, envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(in[0]);
-        ::close(out[1]);
-        if (rc != 0)
-            throw std::runtime_error("cannot start " + program);
-        m_input = in[1];
-        m_output = out[0];
-    }
+    explicit Host(const testing_support::TempDir& home)
+        : m_child(testing_support::startChild(
+              {VELLUMITEBAR_BINARY, "chrome-extension://id/"},
+              {"HOME=" + home.path().string(), "XDG_CONFIG_HOME=" + (home / "config").string(),
+               "XDG_DATA_HOME=" + (home / "data").string(), "PATH=/usr/bin:/bin"},
+              false, true)),
+          m_pid(m_child.pid), m_input(m_child.input), m_output(m_child.output) {}
     ~Host() {
         closeInput();
         if (m_pid > 0)
@@ -98,6 +77,7 @@ public:
     }
 
 private:
+    testing_support::Child m_child;
     pid_t m_pid = -1;
     int m_input = -1;
     int m_output = -1;

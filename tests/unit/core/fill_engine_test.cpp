@@ -28,19 +28,15 @@ TEST_F(FillEngine, LinesArePrecededByLfCrAndTheNameMatchesInAnyCase) {
 }
 
 TEST_F(FillEngine, BlockIsOneCharacterShorterThanTheTextBetweenTheFirstMarkers) {
-    struct Case {
-        std::string page;
-        std::string block;
-    };
-    const Case cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"x<M>abc</M>y", "ab"},
         {"<M>12</M> <M>34</M>", "1"}, // first occurrences only
         {"<M>a</M>", ""},
         {"<M></M>", ""},
         {"<M>\n\rrow\n\r</M>", "\n\rrow\n"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(repeatedBlock(c.page, "M", "template-t.html"), c.block) << c.page;
+    for (const auto& [page, block] : cases)
+        EXPECT_EQ(repeatedBlock(page, "M", "template-t.html"), block) << page;
 }
 
 TEST_F(FillEngine, MissingMarkersOrTemplateNameTheTemplate) {

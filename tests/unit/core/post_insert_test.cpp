@@ -8,34 +8,30 @@ namespace vellumite {
 namespace {
 
 TEST(PostInsert, LinkAddressesBeneathTheSiteUnlessTheyAreAddressesAlready) {
-    const struct {
-        const char *site, *typed, *used;
-    } cases[] = {
+    const std::tuple<const char*, const char*, const char*> cases[] = {
         {"http://me.example", "page.html", "http://me.example/page.html"},
         {"http://me.example/", "/about.html", "http://me.example/about.html"},
         {"http://me.example", "MAILTO:ann@example.org", "MAILTO:ann@example.org"},
         {"http://me.example", "ftp://files.example/a", "ftp://files.example/a"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(linkAddress(c.site, c.typed), c.used) << c.typed;
+    for (const auto& [site, typed, used] : cases)
+        EXPECT_EQ(linkAddress(site, typed), used) << typed;
     EXPECT_EQ(linkTag("http://x", "", "word"), "<a href=\"http://x\" >word</a>");
 }
 
 TEST(PostInsert, ImagesBeneathTheSiteAndTheirHistoryPath) {
-    const struct {
-        const char *site, *path, *absolute, *history;
-    } cases[] = {
+    const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
         {"http://me.example", "images/a.gif", "http://me.example/images/a.gif", "/images/a.gif"},
         {"http://me.example/", "/a.gif", "http://me.example/a.gif", "/a.gif"},
         {"http://me.example", "HTTPS://cdn.example/b.png", "HTTPS://cdn.example/b.png",
          "HTTPS://cdn.example/b.png"},
         {"", "images/c.gif", "/images/c.gif", "c.gif"}, // a site without an address
     };
-    for (const auto& c : cases) {
-        const ImageAddress image = imageAddress(c.site, c.path);
+    for (const auto& [site, path, absolute, history] : cases) {
+        const ImageAddress image = imageAddress(site, path);
         EXPECT_EQ(image.absolute + " " + imageHistoryPath(image),
-                  std::string(c.absolute) + " " + c.history)
-            << c.path;
+                  std::string(absolute) + " " + history)
+            << path;
     }
     EXPECT_EQ(imageTag("http://x/a.gif", "30", "40", false, "say \"hi\""),
               "<img src=\"http://x/a.gif\" height=30 width=40 alt=\"say &quot;hi&quot;\">");

@@ -8,17 +8,15 @@ namespace {
 
 // The block at work in a previewed page, its link and its end: see the browser test of the tools.
 TEST(PopupLinks, ATargetKeepsOnlyItsOwnTextAndCannotEndTheScript) {
-    const struct {
-        std::string stored, inScript;
-    } cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"Go " + popupAnchor(3, "there") + popupBlock(3, "T", "B") + " now", "Go there now"},
         {"old <a href=javascript:mlink2();>link</a><!-- ---------------- -->x", "old link"},
         {"a</script><script>alert(1)</script>", "a<\\/script><script>alert(1)<\\/script>"},
         {"C:\\users <!-- note -->", "C:\\\\users <\\!-- note -->"},
         {"unclosed <a href=javascript:mlink4();>text", "unclosed text"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(popupBody(c.stored), c.inScript) << c.stored;
+    for (const auto& [stored, inScript] : cases)
+        EXPECT_EQ(popupBody(stored), inScript) << stored;
     EXPECT_EQ(popupScriptText("</b>'\"\r\n"), "<\\/b>\\'\\\"");
 }
 

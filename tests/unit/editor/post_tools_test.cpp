@@ -11,16 +11,14 @@ namespace {
 TEST(PostTools, QuotesGoAtTheEndOfThePostsOwnTextBeforeItsPopupBlocks) {
     const std::string block = std::string(kPopupBlockStart) + "<DIV>…</DIV><!-- --- -->";
     const std::string q = "<blockquote><i>Q</i></blockquote>";
-    const struct {
-        std::string body, result;
-    } cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"", " \r" + q},
         {"mine", "mine\r" + q},
         {"mine\r\r\r\r" + block, "mine\r\r\r\r\r" + q + "\r\r\r" + block},
         {"a" + block + block, "a\r" + q + "\r\r\r" + block + "\r\r\r" + block},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(quotedBody(c.body, "Q"), c.result) << c.body;
+    for (const auto& [body, result] : cases)
+        EXPECT_EQ(quotedBody(body, "Q"), result) << body;
 }
 
 class NewsAlerts : public editor_tests::EditorTest {};

@@ -34,10 +34,7 @@ TEST(SitePage, CopyrightLineOfOneYear) {
 }
 
 TEST(SitePage, ImageBaseAndThumbnails) {
-    struct Case {
-        const char* url;
-        const char* base;
-    } bases[] = {
+    const std::pair<const char*, const char*> bases[] = {
         {"http://x.org", "http://x.org"},
         {"http://x.org/", "http://x.org"},
         {"http://x.org/blog/index.html", "http://x.org/blog"},
@@ -45,8 +42,8 @@ TEST(SitePage, ImageBaseAndThumbnails) {
         {"https://x.org", "https://x.org"}, // the scheme's "//" is not a path
         {"", ""},
     };
-    for (const auto& c : bases)
-        EXPECT_EQ(imageBase(c.url), c.base) << c.url;
+    for (const auto& [url, base] : bases)
+        EXPECT_EQ(imageBase(url), base) << url;
 
     EXPECT_EQ(thumbnailTag("", "http://x.org"), "");
     EXPECT_EQ(thumbnailTag("a.png,10,20,False", "http://x.org/"),

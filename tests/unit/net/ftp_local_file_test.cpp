@@ -21,17 +21,11 @@ TEST(FtpLocalFile, ADownloadTakesItsTargetsPlaceOnlyWhenCommitted) {
     testing_support::TempDir dir;
     const fs::path target = dir / "page.html";
     platform::files::writeFileAtomic(target, "old", fs::perms::owner_read | fs::perms::owner_write);
-    {
-        auto file = FtpLocalFile::createBeside(target, "test");
-        file->writeAt(0, "new and longer", "test");
-        EXPECT_EQ(entriesIn(dir.path()), 2u);
-    } // given up
-    EXPECT_EQ(readFile(target), "old");
-    EXPECT_EQ(entriesIn(dir.path()), 1u);
-
+    // A download given up leaves the old file alone: see the aborted cases of the transfer test.
     auto file = FtpLocalFile::createBeside(target, "test");
     file->writeAt(0, "new", "test");
     file->writeAt(3, " page", "test");
+    EXPECT_EQ(entriesIn(dir.path()), 2u);
     file->commit("test");
     file.reset();
     EXPECT_EQ(readFile(target), "new page");

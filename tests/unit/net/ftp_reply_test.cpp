@@ -75,10 +75,8 @@ TEST(FtpReplyReader, KeepsItsMemoryBoundedWhateverTheServerSends) {
 }
 
 TEST(ParsePwdReply, TakesTheQuotedPath) {
-    const struct {
-        const char* reply;
-        const char* path; // nullptr: no path
-    } cases[] = {
+    // The reply, and the path in it; nullptr: no path.
+    const std::pair<const char*, const char*> cases[] = {
         {"257 \"/home/site\" is the current directory", "/home/site"},
         {"257 \"C:\\sites\\mine\"", "C:/sites/mine"},
         {"257 \"/a \"\"quoted\"\" name\" created", "/a \"quoted\" name"},
@@ -87,21 +85,18 @@ TEST(ParsePwdReply, TakesTheQuotedPath) {
         {"\"/x\" 257", nullptr},
         {"257 \"/unterminated", nullptr},
     };
-    for (const auto& c : cases) {
-        const auto path = ParsePwdReply(c.reply);
-        ASSERT_EQ(path.has_value(), c.path != nullptr) << c.reply;
-        if (c.path) {
-            EXPECT_EQ(*path, c.path) << c.reply;
+    for (const auto& [reply, expected] : cases) {
+        const auto path = ParsePwdReply(reply);
+        ASSERT_EQ(path.has_value(), expected != nullptr) << reply;
+        if (expected) {
+            EXPECT_EQ(*path, expected) << reply;
         }
     }
 }
 
 TEST(ParsePasvReply, ReadsSixNumbersInParentheses) {
-    const struct {
-        const char* reply;
-        const char* host; // nullptr: no address
-        int port;
-    } cases[] = {
+    // The reply, and the address in it; nullptr: no address.
+    const std::tuple<const char*, const char*, int> cases[] = {
         {"227 Entering Passive Mode (127,0,0,1,4,1)", "127.0.0.1", 1025},
         {"227 =(10,0,0,5,195,80) ok", "10.0.0.5", 50000},
         {"227 Entering Passive Mode 127,0,0,1,4,1", nullptr, 0},
@@ -112,12 +107,12 @@ TEST(ParsePasvReply, ReadsSixNumbersInParentheses) {
         {"227 (a,b,c,d,e,f)", nullptr, 0},
         {"227 (127,0,0,1,4,1", nullptr, 0},
     };
-    for (const auto& c : cases) {
-        const auto address = ParsePasvReply(c.reply);
-        ASSERT_EQ(address.has_value(), c.host != nullptr) << c.reply;
-        if (c.host) {
-            EXPECT_EQ(address->host, c.host) << c.reply;
-            EXPECT_EQ(address->port, c.port) << c.reply;
+    for (const auto& [reply, host, port] : cases) {
+        const auto address = ParsePasvReply(reply);
+        ASSERT_EQ(address.has_value(), host != nullptr) << reply;
+        if (host) {
+            EXPECT_EQ(address->host, host) << reply;
+            EXPECT_EQ(address->port, port) << reply;
         }
     }
 }

@@ -190,12 +190,8 @@ TEST_F(SocketTest, ValuesGoOutAndComeBackByTypeInMachineOrder) {
     client.GetData(untouched, VarType::Long);
     EXPECT_EQ(std::get<std::string>(untouched), "unchanged") << "nothing to take";
 
-    struct Case {
-        VarType type;
-        SocketData value;
-        std::string wire;
-    };
-    const Case cases[] = {
+    // A type, a value of it, and its bytes on the wire.
+    const std::tuple<VarType, SocketData, std::string> cases[] = {
         {VarType::Byte, std::uint8_t{7}, "\x07"},
         {VarType::Integer, std::int16_t{0x0201}, "\x01\x02"},
         {VarType::Long, std::int32_t{0x04030201}, "\x01\x02\x03\x04"},
@@ -207,24 +203,24 @@ TEST_F(SocketTest, ValuesGoOutAndComeBackByTypeInMachineOrder) {
         {VarType::String, std::string("text"), "text"},
         {VarType::ByteArray, std::vector<std::uint8_t>{0, 1}, std::string("\0\x01", 2)},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.wire);
+    for (const auto& [type, value, wire] : cases) {
+        SCOPED_TRACE(wire);
         r.events.clear();
-        client.SendData(c.value);
+        client.SendData(value);
         ASSERT_TRUE(pumpUntil([&] { return r.sendCompletes() == 1; }));
         std::string sent;
         readAvailable(peer, sent);
-        EXPECT_EQ(sent, c.wire);
+        EXPECT_EQ(sent, wire);
 
-        writeAll(peer, c.wire);
-        const auto size = static_cast<std::int32_t>(c.wire.size());
+        writeAll(peer, wire);
+        const auto size = static_cast<std::int32_t>(wire.size());
         ASSERT_TRUE(pumpUntil([&] { return client.BytesReceived() >= size; }));
         SocketData peeked, taken;
-        client.PeekData(peeked, c.type);
-        EXPECT_EQ(peeked, c.value);
+        client.PeekData(peeked, type);
+        EXPECT_EQ(peeked, value);
         EXPECT_EQ(client.BytesReceived(), size);
-        client.GetData(taken, c.type);
-        EXPECT_EQ(taken, c.value);
+        client.GetData(taken, type);
+        EXPECT_EQ(taken, value);
         EXPECT_EQ(client.BytesReceived(), 0);
     }
 

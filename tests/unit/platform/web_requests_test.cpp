@@ -1,5 +1,7 @@
 // The local server's checks against hostile requests: each must be refused with its reason,
-// and our own pages must pass.
+// and our own pages must pass. The plainest refusals (no or a wrong token, a foreign Host, a
+// cross-site link, a prefetch, a post without Origin) are asserted against the running server
+// by the browser test of security.
 #include "platform/web_requests.h"
 
 #include <gtest/gtest.h>
@@ -26,30 +28,15 @@ RequestFacts ourFrameLoad(std::string path) {
 } // namespace
 
 TEST(WebRequests, HostileRequestsAreRefusedWithTheirReason) {
-    struct Case {
-        const char* what;
-        RequestFacts request;
-        int status;
-    };
     auto with = [](RequestFacts r, auto change) {
         change(r);
         return r;
     };
     const RequestFacts command = ourFrameLoad("pane/webContent/html/x.html%3C$delete-1$%3E");
-    Case cases[] = {
-        {"DNS rebinding: a foreign Host", with(command, [](auto& r) { r.host = "evil.test:8123"; }),
-         421},
+    const std::tuple<const char*, RequestFacts, int> cases[] = {
         {"another port in Host", with(command, [](auto& r) { r.host = "127.0.0.1:80"; }), 421},
-        {"no token", with(command, [](auto& r) { r.target = "/pane/webContent/x.html"; }), 404},
-        {"a wrong token of the right length",
-         with(command, [](auto& r) { r.target = "/s/" + std::string(64, 'b') + "/"; }), 404},
-        {"the token cut short", with(command, [](auto& r) { r.target = "/s/aaaa/"; }), 404},
         {"the token without its slash",
          with(command, [](auto& r) { r.target = "/s/" + kToken + "x/"; }), 404},
-        {"a link from another site", with(command, [](auto& r) { r.secFetchSite = "cross-site"; }),
-         403},
-        {"a link from a sibling site", with(command, [](auto& r) { r.secFetchSite = "same-site"; }),
-         403},
         {"no fetch headers and a foreign Referer",
          with(command,
               [](auto& r) {
@@ -57,7 +44,6 @@ TEST(WebRequests, HostileRequestsAreRefusedWithTheirReason) {
                   r.referer = "http://127.0.0.1:8123.evil.test/";
               }),
          403},
-        {"a prefetch", with(command, [](auto& r) { r.purpose = "prefetch"; }), 403},
         {"NUL in the path",
          with(command, [](auto& r) { r.target = "/s/" + kToken + "/pane/webContent/a%00b"; }), 400},
         {"CR LF in the query",
@@ -77,21 +63,14 @@ TEST(WebRequests, HostileRequestsAreRefusedWithTheirReason) {
                   r.origin = "http://evil.test";
               }),
          403},
-        {"a POST without Origin",
-         with(command,
-              [](auto& r) {
-                  r.method = "POST";
-                  r.target = "/s/" + kToken + "/channel";
-              }),
-         403},
         {"PUT", with(command, [](auto& r) { r.method = "PUT"; }), 405},
         {"a window page from elsewhere",
          with(ourFrameLoad("file/html/help.html"), [](auto& r) { r.secFetchSite = "none"; }), 403},
     };
-    for (const auto& c : cases) {
-        const Verdict v = checkRequest(c.request, kToken, kPort);
-        EXPECT_EQ(v.route, Route::Refused) << c.what;
-        EXPECT_EQ(v.status, c.status) << c.what << ": " << v.reason;
+    for (const auto& [what, request, status] : cases) {
+        const Verdict v = checkRequest(request, kToken, kPort);
+        EXPECT_EQ(v.route, Route::Refused) << what;
+        EXPECT_EQ(v.status, status) << what << ": " << v.reason;
     }
 }
 
@@ -147,6 +126,7 @@ TEST(WebRequests, ASandboxOriginAnswersUnderItsOwnSecretOnly) {
     EXPECT_EQ(page.route, Route::Mounted);
     EXPECT_EQ(page.mount, "preview");
     EXPECT_EQ(page.rest, "item 1.html");
+    EXPECT_EQ(page.query, "x=1");
     r.host = "evil.test:8123";
     EXPECT_EQ(check("/" + secret + "/preview/x.html").status, 421);
 }
@@ -154,12 +134,7 @@ TEST(WebRequests, ASandboxOriginAnswersUnderItsOwnSecretOnly) {
 TEST(WebRequests, ACommandClickedInAPaneIsReadAsItsLoadWouldBe) {
     const std::string origin = "http://127.0.0.1:8123";
     const std::string ours = origin + "/s/" + kToken + "/";
-    struct Case {
-        const char* what;
-        std::string url;
-        std::optional<PaneLink> link;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, std::string, std::optional<PaneLink>> cases[] = {
         {"a command of a frame", ours + "pane/webContent/html/%3C$delete-7$%3E",
          PaneLink{"webContent", "html/<$delete-7$>", ""}},
         {"its query kept, its fragment dropped", ours + "pane/webFrontpage/html/x.html?a=%3C$#top",
@@ -170,13 +145,13 @@ TEST(WebRequests, ACommandClickedInAPaneIsReadAsItsLoadWouldBe) {
         {"a pane without a page", ours + "pane/webContent", {}},
         {"a line break", ours + "pane/webContent/html/%0A%3C$quit$%3E", {}},
     };
-    for (const auto& c : cases) {
-        auto link = paneLink(c.url, origin, kToken);
-        ASSERT_EQ(link.has_value(), c.link.has_value()) << c.what;
+    for (const auto& [what, url, expected] : cases) {
+        auto link = paneLink(url, origin, kToken);
+        ASSERT_EQ(link.has_value(), expected.has_value()) << what;
         if (link) {
-            EXPECT_EQ(link->pane, c.link->pane) << c.what;
-            EXPECT_EQ(link->relative, c.link->relative) << c.what;
-            EXPECT_EQ(link->query, c.link->query) << c.what;
+            EXPECT_EQ(link->pane, expected->pane) << what;
+            EXPECT_EQ(link->relative, expected->relative) << what;
+            EXPECT_EQ(link->query, expected->query) << what;
         }
     }
     EXPECT_EQ(appAddress("/data", "html/<$delete-7$>", ""), "/data/html/<$delete-7$>");

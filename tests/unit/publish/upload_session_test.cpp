@@ -45,7 +45,8 @@ TEST(UploadSession, SaysWhyItCannotBeginAndConnectsNothing) {
     };
     for (const Case& c : cases) {
         UploadSession session(f.loop, UploadFolder::Images);
-        const auto refused = session.start(f.db, c.logId, c.online, "/nowhere/a.gif", "a.gif");
+        const auto refused =
+            session.start(f.db, c.logId, f.dir.path(), c.online, "/nowhere/a.gif", "a.gif");
         ASSERT_TRUE(refused.has_value()) << c.message;
         EXPECT_EQ(refused->message.substr(0, c.message.size()), c.message);
         EXPECT_EQ(refused->title, kUploadFailedTitle);

@@ -35,10 +35,7 @@ TEST(Scramble, WritesAndReadsTextsWorkedOutByHand) {
     // 61 62 -> 04 18 -> 7E 7D -> 1B 07.
     EXPECT_EQ(Scramble(kPasswordKey, "ab", 1, scripted({3, 0})), "03021B07");
 
-    struct Case {
-        std::string_view stored;
-        std::string_view password;
-    } cases[] = {
+    const std::pair<std::string_view, std::string_view> cases[] = {
         {kKeyIn4Rounds, "key"},
         {"0403747073", "key"},                 // without a tail
         {"04037470732a", "key"},               // lower-case digits
@@ -46,9 +43,9 @@ TEST(Scramble, WritesAndReadsTextsWorkedOutByHand) {
         {"03021B07", "ab"},
         {"03021b07FD", "ab"},
     };
-    for (const auto& c : cases) {
-        auto noReport = [&](const std::string& m) { ADD_FAILURE() << c.stored << ": " << m; };
-        EXPECT_EQ(Scramble(kPasswordKey, c.stored, 2, noReport), c.password) << c.stored;
+    for (const auto& [stored, password] : cases) {
+        auto noReport = [&](const std::string& m) { ADD_FAILURE() << stored << ": " << m; };
+        EXPECT_EQ(Scramble(kPasswordKey, stored, 2, noReport), password) << stored;
     }
 }
 

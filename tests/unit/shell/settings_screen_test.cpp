@@ -16,19 +16,15 @@ using ::testing::HasSubstr;
 using ::testing::ThrowsMessage;
 
 TEST(SettingsValues, TypedValuesAreNormalised) {
-    struct Folder {
-        std::string_view typed, shown, stored;
-    } folders[] = {
+    const std::tuple<std::string_view, std::string_view, std::string_view> folders[] = {
         {"www/", "/www/", "/www"}, {"/www", "/www", "/www"}, {"/", "/", ""}, {"", "/", ""},
         {"a/b/", "/a/b/", "/a/b"}, {"//", "//", "/"},
     };
-    for (const auto& c : folders) {
-        EXPECT_EQ(ftpFolderWithSlash(c.typed), c.shown) << c.typed;
-        EXPECT_EQ(storedFtpFolder(c.typed), c.stored) << c.typed;
+    for (const auto& [typed, shown, stored] : folders) {
+        EXPECT_EQ(ftpFolderWithSlash(typed), shown) << typed;
+        EXPECT_EQ(storedFtpFolder(typed), stored) << typed;
     }
-    struct Address {
-        std::string_view typed, stored;
-    } addresses[] = {
+    const std::pair<std::string_view, std::string_view> addresses[] = {
         {"www.example.org", "http://www.example.org"},
         {"http://www.example.org/", "http://www.example.org/"},
         {"https://secure.example.org", "https://secure.example.org"}, // not "http://https://..."
@@ -36,8 +32,8 @@ TEST(SettingsValues, TypedValuesAreNormalised) {
         {"example.org/?from=http://elsewhere", "http://example.org/?from=http://elsewhere"},
         {"", "http://"},
     };
-    for (const auto& c : addresses)
-        EXPECT_EQ(storedSiteAddress(c.typed), c.stored) << c.typed;
+    for (const auto& [typed, stored] : addresses)
+        EXPECT_EQ(storedSiteAddress(typed), stored) << typed;
     EXPECT_EQ(storedKeywords("joe's, o'brien''s"), "joe s, o brien  s");
 }
 
@@ -99,13 +95,26 @@ TEST_F(SettingsScreen, PageShowsEverySettingAsTextAndComesToTheFront) {
     // The directory entry is offered once the service has registered the site.
     const std::string_view publishFirst = "You must publish before you can setup";
     const std::string_view editEntry = "<a href=\"<$siteSetup$>\">Edit directory entry on";
-    struct Case {
-        Value serverId;
-        std::string_view shown;
-    } cases[] = {{Value(), publishFirst}, {0, publishFirst}, {"", publishFirst}, {5, editEntry}};
-    for (const auto& c : cases) {
-        setField("LogServerID", c.serverId);
-        EXPECT_NE(showPage().find(c.shown), std::string::npos) << c.serverId.toText();
+    const std::pair<Value, std::string_view> cases[] = {
+        {Value(), publishFirst}, {0, publishFirst}, {"", publishFirst}, {5, editEntry}};
+    for (const auto& [serverId, shown] : cases) {
+        setField("LogServerID", serverId);
+        EXPECT_NE(showPage().find(shown), std::string::npos) << serverId.toText();
+    }
+}
+
+TEST_F(SettingsScreen, TheConnectionChoiceShowsTheSchemeInFrontOfTheServer) {
+    const std::tuple<Value, std::string, std::string> cases[] = {
+        {"ftp.example.org", "ftp.example.org", "plain"},
+        {"ftpes://ftp.example.org:2121", "ftp.example.org:2121", "tls"},
+        {Value(), "", "tls"}}; // a new site
+    for (const auto& [stored, shown, selected] : cases) {
+        setField("ftplocation", stored);
+        const std::string page = showPage();
+        EXPECT_NE(page.find("name=\"VellumiteftpAddress\" value=\"" + shown + "\""),
+                  std::string::npos);
+        EXPECT_NE(page.find("value=\"" + selected + "\" selected>"), std::string::npos) << selected;
+        EXPECT_EQ(page.find("\" selected>"), page.rfind("\" selected>")) << "one choice";
     }
 }
 
@@ -117,7 +126,6 @@ TEST_F(SettingsScreen, AClosedDatabaseIsOpenedAgainAndFailuresAreReported) {
     // One that cannot be opened is reported, and the screen stays as it was.
     f.app.database.reset();
     std::filesystem::rename(f.dir / "vellumite.db", f.dir / "moved.db");
-    auto ctx = f.context(pane::Setup);
     EXPECT_THROW(subShowSetup(f.app), platform::DbError);
     ASSERT_EQ(f.host.messages.size(), 1u);
     EXPECT_EQ(f.host.messages[0].text.rfind("error [3024:", 0), 0u) << f.host.messages[0].text;
@@ -146,47 +154,40 @@ TEST_F(SettingsScreen, SaveStoresOnlyAWholeForm) {
 TEST_F(SettingsScreen, RecentListCountIsStoredOnlyWhenItIsANumber) {
     auto& frame = f.host.doc(platform::DocPath{std::string(pane::Content), {2}});
     frame.form("recentform", {{"recentcount", ""}, {"other", "99"}});
-    struct Case {
-        std::string typed;
-        Value stored; // Null: refused, the stored 10 stays
-    } cases[] = {{"15", 15},  {" 20 ", 20},  {"0", 0},   {"32767", 32767}, {"", {}},
-                 {"abc", {}}, {"12abc", {}}, {"-1", {}}, {"40000", {}},    {"99999999999", {}}};
-    for (const auto& c : cases) {
+    // Typed, and stored; Null: refused, the stored 10 stays.
+    const std::pair<std::string, Value> cases[] = {
+        {"15", 15},  {" 20 ", 20},  {"0", 0},   {"32767", 32767}, {"", {}},
+        {"abc", {}}, {"12abc", {}}, {"-1", {}}, {"40000", {}},    {"99999999999", {}}};
+    for (const auto& [typed, stored] : cases) {
         setField("recentpostnum", 10);
         f.host.messages.clear();
-        frame.field("recentform", "recentcount").value = c.typed;
-        auto ctx = f.context(pane::Content);
+        frame.field("recentform", "recentcount").value = typed;
         subSaveRecentSettings(f.app);
-        EXPECT_EQ(field("recentpostnum"), c.stored.isNull() ? Value(10) : c.stored) << c.typed;
-        EXPECT_EQ(f.host.messages.size(), c.stored.isNull() ? 1u : 0u) << c.typed;
+        EXPECT_EQ(field("recentpostnum"), stored.isNull() ? Value(10) : stored) << typed;
+        EXPECT_EQ(f.host.messages.size(), stored.isNull() ? 1u : 0u) << typed;
     }
 }
 
 TEST_F(SettingsScreen, ViewSiteOpensOnlyAWebAddress) {
-    struct Case {
-        Value stored;
-        bool opens; // else the "URL not set!" message instead
-    } cases[] = {
-        {"http://example.org/", true},
-        {"https://example.org", true},
-        {Value(), false},
-        {"", false},
-        {"http://", false},
-        {"https://", false},
-        {"javascript:alert(1)//http://", false},
-        {"file:///etc/passwd", false},
-    };
-    for (const auto& c : cases) {
-        setField("pageurl", c.stored);
+    // The stored address, and whether it opens (else the "URL not set!" message instead).
+    const std::pair<Value, bool> cases[] = {{"http://example.org/", true},
+                                            {"https://example.org", true},
+                                            {Value(), false},
+                                            {"", false},
+                                            {"http://", false},
+                                            {"https://", false},
+                                            {"javascript:alert(1)//http://", false},
+                                            {"file:///etc/passwd", false}};
+    for (const auto& [stored, opens] : cases) {
+        setField("pageurl", stored);
         f.host.openedWindows.clear();
         f.host.messages.clear();
-        auto ctx = f.context(pane::Content);
         subViewUserSite(f.app);
-        const std::string text = c.stored.toText();
+        const std::string text = stored.toText();
         using Opened = std::vector<std::pair<std::string, std::string>>;
-        const Opened expected = c.opens ? Opened{{text, "vellumitedisplay"}} : Opened{};
+        const Opened expected = opens ? Opened{{text, "vellumitedisplay"}} : Opened{};
         EXPECT_EQ(f.host.openedWindows, expected) << text;
-        EXPECT_EQ(f.host.messages.size(), c.opens ? 0u : 1u) << text;
+        EXPECT_EQ(f.host.messages.size(), opens ? 0u : 1u) << text;
     }
 }
 

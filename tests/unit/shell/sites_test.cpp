@@ -5,6 +5,7 @@
 #include "shell/mod_encrypt.h"
 #include "shell/password_dialog.h"
 #include "shell/sites.h"
+#include "store/trusted_certificates.h"
 #include "support/app_fixture.h"
 
 #include <gmock/gmock.h>
@@ -51,23 +52,23 @@ TEST_F(Sites, CreateOpensTheNewSiteAndRefusesANameInUseOrBlank) {
     // Without a template until one is chosen, not with another site's.
     EXPECT_EQ(f.siteField(id, "UseDesignerTemplate"), platform::Value(0));
 
-    struct Case {
-        std::string name;
-        std::string_view message; // empty: accepted
-    } cases[] = {
-        {"My weblog", kNameInUse}, {"", kNoNameEntered},
-        {" \t ", kNoNameEntered},  {"my weblog", ""}, // another letter case is another name
-        {"My weblog ", ""},
-    };
-    for (const auto& c : cases) {
+    // A name, and the message that refuses it; empty: accepted (another letter case is another
+    // name).
+    const std::pair<std::string, std::string_view> cases[] = {{"My weblog", kNameInUse},
+                                                              {"", kNoNameEntered},
+                                                              {" \t ", kNoNameEntered},
+                                                              {"my weblog", ""},
+                                                              {"My weblog ", ""}};
+    for (const auto& [name, message] : cases) {
+        SCOPED_TRACE("'" + name + "'");
         f.host.messages.clear();
         f.app.logId = id;
         long before = siteCount();
-        EXPECT_EQ(create(c.name), c.message.empty()) << "'" << c.name << "'";
-        EXPECT_EQ(lastMessage(), c.message) << "'" << c.name << "'";
-        EXPECT_EQ(siteCount(), before + (c.message.empty() ? 1 : 0)) << "'" << c.name << "'";
+        EXPECT_EQ(create(name), message.empty());
+        EXPECT_EQ(lastMessage(), message);
+        EXPECT_EQ(siteCount(), before + (message.empty() ? 1 : 0));
         // A refusal leaves the open site open; a new site is opened.
-        EXPECT_EQ(f.app.logId == id, !c.message.empty()) << "'" << c.name << "'";
+        EXPECT_EQ(f.app.logId == id, !message.empty());
     }
 }
 
@@ -85,6 +86,15 @@ TEST_F(Sites, OpenAsksForTheExactPasswordAndKeepsTheSiteClosedOtherwise) {
     EXPECT_FALSE(open(4242));
     EXPECT_EQ(lastMessage(), "There is no site numbered 4242.");
     EXPECT_EQ(f.app.logId, -1);
+}
+
+TEST_F(Sites, DeleteTakesTheCertificatesTrustedForTheSiteWithIt) {
+    TrustedCertificates trusted(f.dir.path());
+    const std::int32_t id = f.app.logId = f.addSite("Gone");
+    trusted.trust(id, "h:21", "AA:01");
+    f.host.msgAnswers = {platform::MsgResult::Yes};
+    subDeleteLog(f.app);
+    EXPECT_EQ(trusted.fingerprint(id, "h:21"), "");
 }
 
 } // namespace

@@ -75,11 +75,9 @@ TEST(Files, ResolveNoCaseFindsOneFileUnderAnySpellingAndStaysBeneathItsFolder) {
     fs::create_directories(dir / "html/Tooltips");
     std::ofstream(dir / "html/logList.html") << "x";
     std::ofstream(dir / "html/Tooltips/Welcome.html") << "x";
-    struct Case {
-        std::string_view asked;
-        bool orNew;
-        std::string found; // "" when refused or not there
-    } cases[] = {
+    // The path asked for, whether a new file may be named, and what is found ("" when refused
+    // or not there).
+    const std::tuple<std::string_view, bool, std::string> cases[] = {
         {"HTML/loglist.html", false, "html/logList.html"},
         {"html\\tooltips\\welcome.HTML", false, "html/Tooltips/Welcome.html"},
         {"html/none.html", false, ""},
@@ -92,9 +90,9 @@ TEST(Files, ResolveNoCaseFindsOneFileUnderAnySpellingAndStaysBeneathItsFolder) {
         {"./html", false, ""},
         {std::string_view("html/a\0b", 9), true, ""},
     };
-    for (const auto& c : cases) {
-        auto found = platform::files::resolveNoCase(dir.path(), c.asked, c.orNew);
-        EXPECT_EQ(found ? found->string() : "", c.found.empty() ? "" : (dir / c.found).string())
-            << c.asked;
+    for (const auto& [asked, orNew, expected] : cases) {
+        auto found = platform::files::resolveNoCase(dir.path(), asked, orNew);
+        EXPECT_EQ(found ? found->string() : "", expected.empty() ? "" : (dir / expected).string())
+            << asked;
     }
 }

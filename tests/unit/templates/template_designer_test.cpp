@@ -35,16 +35,14 @@ protected:
 };
 
 TEST_F(Designer, MergeReplacesTheFirstStyleBlockOnlyWithASavedSheet) {
-    struct Case {
-        std::string html, css, merged;
-    } cases[] = {
+    const std::tuple<std::string, std::string, std::string> cases[] = {
         {"<style>a{}</style><style>b{}</style>", "x{}", "<style>x{}</style><style>b{}</style>"},
         {"<style>a{}</style>", "", "<style>a{}</style>"}, // nothing saved yet
         {"<p>no block</p>", "x{}", "<p>no block</p>"},    // stored unchanged
         {"<styles><Style media=all>a{}</style>", "x{}", "<styles><Style media=all>x{}</style>"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(withStyleSheet(c.html, c.css), c.merged) << c.html;
+    for (const auto& [html, css, merged] : cases)
+        EXPECT_EQ(withStyleSheet(html, css), merged) << html;
 }
 
 TEST_F(Designer, PropertyCommandsSetSinglePropertiesOfTheElementsRule) {

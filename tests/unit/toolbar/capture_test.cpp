@@ -1,7 +1,5 @@
-#include "support/temp_dir.h"
 #include "toolbar/capture.h"
 
-#include <filesystem>
 #include <gtest/gtest.h>
 
 using namespace vellumite::toolbar;
@@ -47,10 +45,8 @@ TEST(Scrapbook, PageAndSavedCopyEscapeTextAndLinkOnlyWebAndFileAddresses) {
 TEST(Scrapbook, OnlyThePagesOwnCommandLinksAreCommands) {
     const std::string page = "chrome-extension://abc/scrapbook.html";
     using C = ScrapbookCommand;
-    struct Case {
-        std::string current, target;
-        C command;
-    } cases[] = {
+    // The page shown, the link followed and the command it is.
+    const std::tuple<std::string, std::string, C> cases[] = {
         {page, "chrome-extension://abc/delete,12", {C::Delete, 12}},
         {page, "chrome-extension://abc/clear", {C::Clear}},
         {page, "chrome-extension://abc/save", {C::Save}},
@@ -65,8 +61,8 @@ TEST(Scrapbook, OnlyThePagesOwnCommandLinksAreCommands) {
         // not from the scrapbook page: nothing is a command
         {"http://example.org/page.html", "http://example.org/clear", {}},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(scrapbookCommand(c.current, c.target), c.command) << c.target;
+    for (const auto& [current, target, command] : cases)
+        EXPECT_EQ(scrapbookCommand(current, target), command) << target;
 }
 
 TEST(Capture, PlainTextIsTakenLinksAndFilesAreNot) {
@@ -79,25 +75,4 @@ TEST(Capture, PlainTextIsTakenLinksAndFilesAreNot) {
     EXPECT_FALSE(takesDrop(Types{}));
 }
 
-TEST(Capture, StoredListedDeletedAndClearedInTheAppFoldersDatabase) {
-    testing_support::TempDir dir;
-    auto app = dir / "app";
-    auto first = storeCapture(app, "it's <b>bold</b>", "http://a.test/");
-    auto second = storeCapture(app, "second", "file:///tmp/x.html");
-    EXPECT_TRUE(std::filesystem::exists(app / "vellumitetoolbar.db")) << "made on first use";
-    EXPECT_GT(second, first);
-
-    auto captures = readCaptures(app);
-    ASSERT_EQ(captures.size(), 2u);
-    EXPECT_EQ(captures[0].id, first);
-    EXPECT_EQ(captures[0].text, "it's <b>bold</b>") << "stored as it came";
-    EXPECT_EQ(captures[1].url, "file:///tmp/x.html");
-
-    // The scrapbook page written beside them: see the browser test of the add-on.
-    deleteCapture(app, first);
-    captures = readCaptures(app);
-    ASSERT_EQ(captures.size(), 1u);
-    EXPECT_EQ(captures[0].id, second);
-    clearCaptures(app);
-    EXPECT_TRUE(readCaptures(app).empty());
-}
+// Storing, listing, deleting and clearing captures: see the browser test of the add-on.

@@ -12,23 +12,18 @@ using namespace vellumite::toolbar;
 namespace fs = std::filesystem;
 
 TEST(EditorLaunch, OnlyLoopbackHttpAddressesCountAsTheEditors) {
-    struct Case {
-        const char* address;
-        bool editor;
-    } cases[] = {
-        {"http://127.0.0.1:8080/s/abc/", true},
-        {"http://localhost:1/", true},
-        {"http://[::1]:65535", true},
-        {"https://127.0.0.1:8080/", false},
-        {"http://127.0.0.1.evil.test:80/", false},
-        {"http://127.0.0.1:/", false},
-        {"http://127.0.0.1:123456/", false},
-        {"javascript:alert(1)", false},
-        {"http://localhost:80@evil.test/", false},
-        {"", false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(isEditorAddress(c.address), c.editor) << c.address;
+    const std::pair<const char*, bool> cases[] = {{"http://127.0.0.1:8080/s/abc/", true},
+                                                  {"http://localhost:1/", true},
+                                                  {"http://[::1]:65535", true},
+                                                  {"https://127.0.0.1:8080/", false},
+                                                  {"http://127.0.0.1.evil.test:80/", false},
+                                                  {"http://127.0.0.1:/", false},
+                                                  {"http://127.0.0.1:123456/", false},
+                                                  {"javascript:alert(1)", false},
+                                                  {"http://localhost:80@evil.test/", false},
+                                                  {"", false}};
+    for (const auto& [address, editor] : cases)
+        EXPECT_EQ(isEditorAddress(address), editor) << address;
 }
 
 TEST(EditorLaunch, WithoutARunningEditorTheOneBesideTheHostStartsOnTheSameAppFolder) {

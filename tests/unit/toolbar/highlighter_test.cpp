@@ -33,11 +33,8 @@ struct HighlighterTest : ::testing::Test {
 } // namespace
 
 TEST_F(HighlighterTest, EachTermInTheNextColourAndTheCounterAddsUp) {
-    struct Case {
-        std::vector<std::string> items;
-        Calls marks;
-        const char* counter;
-    } cases[] = {
+    // The lines saved, the marks they make after the page's clearing, and the counter.
+    const std::tuple<std::vector<std::string>, Calls, const char*> cases[] = {
         {{"Apple and pie"}, {"mark 5 Apple blueviolet", "mark 5 pie CHARTREUSE"}, "5"},
         {{"Apple not pie"}, {"mark 5 Apple blueviolet"}, "2"},
         {{"Apple near pie"}, {"mark 5 Apple blueviolet", "mark 5 pie CHARTREUSE"}, "5"},
@@ -46,13 +43,13 @@ TEST_F(HighlighterTest, EachTermInTheNextColourAndTheCounterAddsUp) {
          "3"},
         {{"...", "Apple or ---", "-------"}, {"mark 5 Apple CHARTREUSE"}, "2"},
     };
-    for (const auto& c : cases) {
-        lines(c.items);
+    for (const auto& [items, marks, counter] : cases) {
+        lines(items);
         highlighter.documentComplete(5, "http://a.test/");
         Calls expected = {"clear 5"};
-        expected.insert(expected.end(), c.marks.begin(), c.marks.end());
-        EXPECT_EQ(browser.taken(), expected) << c.items[0];
-        EXPECT_EQ(browser.view.counter, c.counter) << c.items[0];
+        expected.insert(expected.end(), marks.begin(), marks.end());
+        EXPECT_EQ(browser.taken(), expected) << items[0];
+        EXPECT_EQ(browser.view.counter, counter) << items[0];
     }
 }
 

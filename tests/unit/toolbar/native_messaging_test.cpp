@@ -55,10 +55,8 @@ TEST(FrameReader, FramesSentCarryTheirLengthAndMendBrokenText) {
 }
 
 TEST(HostMessages, EachMessageIsCheckedForTypeFieldsAndSizes) {
-    struct Case {
-        std::string body;
-        const char* error; // empty: accepted
-    } cases[] = {
+    // A message, and the error it gets; empty: accepted.
+    const std::pair<std::string, const char*> cases[] = {
         {R"({"type":"setSite","window":3})", ""},
         {R"({"type":"drop","types":["text/plain"],"text":"hi","url":"http://a/"})", ""},
         {R"({"type":"drop","types":["text/plain"],"text":"hi"})", ""},
@@ -88,13 +86,13 @@ TEST(HostMessages, EachMessageIsCheckedForTypeFieldsAndSizes) {
         {std::string(100000, '[') + std::string(100000, ']'), "a message must be a JSON object"},
         {"{\"type\":\"padlock\"}\xff", "the message is not valid JSON"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [body, expected] : cases) {
         std::string error;
         try {
-            parseMessage(c.body);
+            parseMessage(body);
         } catch (const BadMessage& e) {
             error = e.what();
         }
-        EXPECT_EQ(error, c.error) << c.body.substr(0, 80);
+        EXPECT_EQ(error, expected) << body.substr(0, 80);
     }
 }

@@ -7,10 +7,7 @@ using namespace vellumite::toolbar;
 using Lines = std::vector<std::string>;
 
 TEST(NormaliseQuery, OperatorsSeparatePhrasesAndNotDropsWhatFollows) {
-    struct Case {
-        const char* line;
-        Lines phrases;
-    } cases[] = {
+    const std::pair<const char*, Lines> cases[] = {
         {"Apple and pie", {"Apple", "pie"}},
         {"Apple not pie", {"Apple"}},
         {"Apple near pie", {"Apple", "pie"}},
@@ -27,8 +24,8 @@ TEST(NormaliseQuery, OperatorsSeparatePhrasesAndNotDropsWhatFollows) {
         // a group after any other word only loses its parentheses
         {"Apple (pie or tart)", {"Apple pie", "tart"}},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(normaliseQuery(c.line), c.phrases) << c.line;
+    for (const auto& [line, phrases] : cases)
+        EXPECT_EQ(normaliseQuery(line), phrases) << line;
 }
 
 TEST(ColourWalk, FromAnyStartItUsesIndexesOneToNineteenInTurn) {
@@ -55,34 +52,27 @@ TEST(ColourWalk, FromAnyStartItUsesIndexesOneToNineteenInTurn) {
 }
 
 TEST(RemoveDuplicates, RepeatedLinesGoTheFirstStaysAsItWas) {
-    struct Case {
-        const char* list;
-        const char* result;
-    } cases[] = {
-        {"Apple\nPie\nApple", "Apple\nPie"},
-        {" Apple \nApple\nPie", " Apple \nPie"},
-        {"apple\nApple", "apple\nApple"}, // compared as they are, case and all
-        {"only one", "only one"},
-        {"", ""},
-        {"a\n\nb\n", "a\n\nb"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(removeDuplicatesfromlist(c.list), c.result) << c.list;
+    // Lines are compared as they are, case and all.
+    const std::pair<const char*, const char*> cases[] = {{"Apple\nPie\nApple", "Apple\nPie"},
+                                                         {" Apple \nApple\nPie", " Apple \nPie"},
+                                                         {"apple\nApple", "apple\nApple"},
+                                                         {"only one", "only one"},
+                                                         {"", ""},
+                                                         {"a\n\nb\n", "a\n\nb"}};
+    for (const auto& [list, result] : cases)
+        EXPECT_EQ(removeDuplicatesfromlist(list), result) << list;
 }
 
 TEST(Terms, WholeWordsByTheFirstCharacterAndTermsThatMarkNothing) {
-    struct Case {
-        const char* term;
-        bool wholeWords;
-        bool nothing;
-    } cases[] = {
+    // A term, whether it matches whole words only, and whether it marks nothing.
+    const std::tuple<const char*, bool, bool> cases[] = {
         {"Bread", true, false},  {"Yak", true, false},    {"  Crumb", true, false},
         {"Apple", false, false}, {"Zebra", false, false}, {"bread", false, false},
         {"7up", false, false},   {"", false, true},       {"   ", false, true},
         {"...", false, true},    {"-- !", false, true},   {"\xc3\xa9t\xc3\xa9", false, false},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(wholeWordsOnly(c.term), c.wholeWords) << c.term;
-        EXPECT_EQ(marksNothing(c.term), c.nothing) << c.term;
+    for (const auto& [term, wholeWords, nothing] : cases) {
+        EXPECT_EQ(wholeWordsOnly(term), wholeWords) << term;
+        EXPECT_EQ(marksNothing(term), nothing) << term;
     }
 }
