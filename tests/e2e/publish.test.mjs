@@ -8,7 +8,7 @@ import { mkdirSync, readdirSync, readFileSync, writeFileSync } from 'node:fs';
 import path from 'node:path';
 import {
   cleanup, tempDir, startEditor, startService, startFtpServer, launchBrowser, openEditor,
-  until, openSite, shown, waitForModal, answerModal, modalText, openSettings,
+  until, openSite, shown, waitForModal, answerModal, modalText, openSettings, makeCertificate,
 } from './lib/harness.mjs';
 
 after(cleanup);
@@ -107,12 +107,8 @@ test('Publish from the editor: progress, files on the server, registration, high
 test('Publish over TLS: the settings choice, the certificate question answered Yes once', async () => {
   const root = tempDir('vellumite-ftps-');
   mkdirSync(path.join(root, 'root'));
-  const [certificate, key] = ['cert.pem', 'key.pem'].map((name) => path.join(root, name));
-  execFileSync('openssl', ['req', '-x509', '-newkey', 'ec', '-pkeyopt', 'ec_paramgen_curve:prime256v1', '-nodes',
-    '-days', '2', '-subj', '/CN=host', '-addext', 'subjectAltName=IP:127.0.0.1', '-keyout', key, '-out', certificate]);
-  const fingerprint = execFileSync('openssl', ['x509', '-noout', '-fingerprint', '-sha256', '-in', certificate])
-    .toString().trim().split('=')[1];
-  const port = await startFtpServer(path.join(root, 'root'), 'tester', 's3cret', [certificate, key]);
+  const { files, fingerprint } = makeCertificate(root);
+  const port = await startFtpServer(path.join(root, 'root'), 'tester', 's3cret', files);
   const editor = await startEditor(['--online', '--service-url', (await startService()).url]);
   const output = path.join(editor.dataDir, 'html/output');
   const page = await openEditor(browser, editor);

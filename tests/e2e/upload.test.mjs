@@ -11,7 +11,7 @@ import { tmpdir } from 'node:os';
 import path from 'node:path';
 import {
   cleanup, tempDir, startEditor, startFtpServer, launchBrowser, openEditor, until, openSite, shown,
-  answer, modalText, answerModal,
+  answer, modalText, answerModal, makeCertificate,
 } from './lib/harness.mjs';
 
 after(cleanup);
@@ -136,10 +136,7 @@ test('pictures and files uploaded from the dialogs, typed addresses, a refusal',
 test('over TLS the upload asks once whether to trust the server\'s certificate', async () => {
   const root = tempDir('vellumite-ftps-');
   mkdirSync(path.join(root, 'root'));
-  const [certificate, key] = ['cert.pem', 'key.pem'].map((name) => path.join(root, name));
-  execFileSync('openssl', ['req', '-x509', '-newkey', 'ec', '-pkeyopt', 'ec_paramgen_curve:prime256v1', '-nodes',
-    '-days', '2', '-subj', '/CN=host', '-addext', 'subjectAltName=IP:127.0.0.1', '-keyout', key, '-out', certificate]);
-  const port = await startFtpServer(path.join(root, 'root'), 'tester', 's3cret', [certificate, key]);
+  const port = await startFtpServer(path.join(root, 'root'), 'tester', 's3cret', makeCertificate(root).files);
   const dataDir = tempDir('vellumite-upload-tls-');
   execFileSync(process.env.VELLUMITE_BINARY, ['sites', '--data-dir', dataDir]);
   execFileSync('sqlite3', [path.join(dataDir, 'vellumite.db'), `UPDATE VellumiteLog SET

@@ -1,7 +1,7 @@
 // Starts the editor, the fake web service and Chromium for a browser test, cleans up, and takes
 // the steps on the editor's screens that several tests take.
 import assert from 'node:assert/strict';
-import { spawn } from 'node:child_process';
+import { execFileSync, spawn } from 'node:child_process';
 import { mkdtempSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
@@ -60,6 +60,17 @@ export async function startService(args = []) {
       return r.json();
     },
   };
+}
+
+// A certificate for 127.0.0.1 that no authority vouches for, made in `dir`: [certificate, key]
+// files and its SHA-256 fingerprint.
+export function makeCertificate(dir) {
+  const [certificate, key] = ['cert.pem', 'key.pem'].map((name) => path.join(dir, name));
+  execFileSync('openssl', ['req', '-x509', '-newkey', 'ec', '-pkeyopt', 'ec_paramgen_curve:prime256v1', '-nodes',
+    '-days', '2', '-subj', '/CN=host', '-addext', 'subjectAltName=IP:127.0.0.1', '-keyout', key, '-out', certificate]);
+  const fingerprint = execFileSync('openssl', ['x509', '-noout', '-fingerprint', '-sha256', '-in', certificate])
+    .toString().trim().split('=')[1];
+  return { files: [certificate, key], fingerprint };
 }
 
 // pyftpdlib on 127.0.0.1 with the tests' user, writing below `root`; resolves with its port.
