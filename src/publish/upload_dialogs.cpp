@@ -128,7 +128,8 @@ protected:
 
     virtual void chosen(platform::Form& f, const platform::PickedFile& file) = 0;
     virtual void uploaded() = 0;
-    virtual void animate(bool) {}
+    // The upload's animation: frames 1 and 2 alternate while it runs, 0 when it stopped.
+    virtual void animate(int /*frame*/) {}
 
     AppState& m_app;
     std::string m_name;
@@ -142,14 +143,16 @@ private:
         stopAnimation();
         m_animation = m_app.loop.addPeriodicTimer(kAnimation, [this] {
             m_animationOn = !m_animationOn;
-            animate(m_animationOn);
+            animate(m_animationOn ? 1 : 2);
         });
     }
     void stopAnimation() {
-        if (m_animation)
-            m_app.loop.cancelTimer(*m_animation);
+        if (!m_animation)
+            return;
+        m_app.loop.cancelTimer(*m_animation);
         m_animation.reset();
         m_animationOn = false;
+        animate(0);
     }
 
     std::optional<platform::EventLoop::Id> m_animation;
@@ -325,13 +328,14 @@ private:
         insert(path);
         f->setText("lblFileSize", kNoFileSelected);
         f->setText("lblFTPProgress", "FTP Status : Not Connected.");
-        f->setText("lblUploadMessage", "");
         finishSession();
     }
 
-    void animate(bool on) override {
+    void animate(int frame) override {
         if (platform::Form* f = form())
-            f->setText("lblUploadMessage", on ? "UPLOADING" : "*********");
+            f->setText("lblUploadMessage", frame == 0   ? ""
+                                           : frame == 1 ? "UPLOADING"
+                                                        : "*********");
     }
 
     int m_saved = 0;
