@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vellumite {
 
@@ -53,6 +54,8 @@ public:
     std::int32_t postListPage = 1;
     // The number of the current-posts set last built (1 when the program starts).
     std::int32_t currentSet = 1;
+    // Addresses offered to the link dialog before it was first made; it lists them when made.
+    std::vector<std::string> linkAddressesWaiting;
 
     // The database, or DbError 3420 ("Object invalid or no longer set.") when there is none.
     platform::Database& db();

@@ -4,6 +4,7 @@
 #include "core/page_commands.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace vellumite {
 
@@ -80,20 +81,32 @@ void clearImageDialog(AppState& app) {
 }
 
 void resetLinkDialog(AppState& app) {
+    app.linkAddressesWaiting.clear();
     if (platform::Form* link = linkDialog(app))
         link->setItems(kAddresses, {"http://"});
 }
 
 void offerLinkAddress(AppState& app, const std::string& address) {
     platform::Form* link = linkDialog(app);
-    if (!link)
+    if (!link) {
+        std::vector<std::string>& waiting = app.linkAddressesWaiting;
+        std::erase(waiting, address);
+        waiting.push_back(address); // the last one offered is the dialog's text
         return;
+    }
     std::vector<std::string> items = link->items(kAddresses);
     if (std::find(items.begin(), items.end(), address) == items.end()) {
         items.push_back(address);
         link->setItems(kAddresses, items);
     }
     link->setText(kAddresses, address);
+}
+
+void offerWaitingLinkAddresses(AppState& app) {
+    if (!linkDialog(app))
+        return;
+    for (const std::string& address : std::exchange(app.linkAddressesWaiting, {}))
+        offerLinkAddress(app, address);
 }
 
 } // namespace vellumite

@@ -29,7 +29,10 @@ void clearImageDialog(AppState& app);
 void resetLinkDialog(AppState& app);
 
 // Adds `address` to the link dialog's address list (once) and makes it the dialog's text, for
-// an item quoted into the post.
+// an item quoted into the post. Before the dialog is made, the address waits in the state.
 void offerLinkAddress(AppState& app, const std::string& address);
+
+// Lists the addresses offered before the link dialog was made; called when it is made.
+void offerWaitingLinkAddresses(AppState& app);
 
 } // namespace vellumite

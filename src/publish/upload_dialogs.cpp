@@ -2,6 +2,7 @@
 // the upload before the tag or link goes into the post.
 #include "publish/upload_dialogs.h"
 
+#include "core/post_dialogs.h"
 #include "core/post_insert.h"
 #include "platform/image_size.h"
 #include "platform/text.h"
@@ -482,8 +483,10 @@ private:
 template <class Dialog>
 platform::Form& dialogWindow(AppState& app, std::string_view name) {
     platform::Form& f = app.host.form(std::string(name));
-    if (!f.has("cmdMakeURLLink"))
+    if (!f.has("cmdMakeURLLink")) {
         std::make_shared<Dialog>(app)->build(f);
+        offerWaitingLinkAddresses(app);
+    }
     return f;
 }
 

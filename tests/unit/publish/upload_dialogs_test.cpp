@@ -1,6 +1,7 @@
 // The insert-image and insert-link dialogs: the history, the file box's rules, a chosen file
 // measured, and what is said before any upload begins.
 #include "core/panes.h"
+#include "core/post_dialogs.h"
 #include "core/post_insert.h"
 #include "publish/upload_dialogs.h"
 #include "publish/upload_session.h"
@@ -114,6 +115,18 @@ TEST_F(UploadDialogTest, TheLinkDialogOffersTheWindowSizeOnlyForANewWindow) {
     dialog->deliver("chkNewWindow", "click", {{"checked", true}}, "");
     for (const char* control : {"chkPopup", "txtWindowWidth", "txtWindowHeight"})
         EXPECT_TRUE(dialog->enabled(control)) << control;
+}
+
+TEST_F(UploadDialogTest, AddressesQuotedBeforeTheLinkDialogWasMadeAreListedInIt) {
+    offerLinkAddress(f.app, "http://a.example/");
+    offerLinkAddress(f.app, "http://b.example/");
+    offerLinkAddress(f.app, "http://a.example/");
+    showLinkDialog(f.app);
+    platform::Form* dialog = f.host.findForm("frmSelectURL");
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(dialog->items("cboURLListing"),
+              (std::vector<std::string>{"http://b.example/", "http://a.example/"}));
+    EXPECT_EQ(dialog->text("cboURLListing"), "http://a.example/");
 }
 
 } // namespace
