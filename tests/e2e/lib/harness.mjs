@@ -250,8 +250,10 @@ export async function openSite(page, name) {
 
 // The settings screen, reached from the editor, with its categories loaded in their frame.
 export async function openSettings(page) {
-  await pane(page, 'webContent').click('a[href="<$setup$>"]');
-  const setup = await shown(page, 'webSetup', '/setup.html');
+  // The pane may still hold the settings shown last time: what is typed goes into the new one.
+  const setup = await newDocumentAfter(() => pane(page, 'webSetup'), '/setup.html',
+    () => pane(page, 'webContent').click('a[href="<$setup$>"]'));
+  await shown(page, 'webSetup', '/setup.html');
   await until(() => loaded(paneFrame(page, 'webSetup', 0), '/categorycreate.html'), 'the category frame');
   return setup;
 }
