@@ -33,12 +33,7 @@ TEST(FtpLocalFile, ADownloadTakesItsTargetsPlaceOnlyWhenCommitted) {
     EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write)
         << "a private file stays private";
-
-    auto resumed = FtpLocalFile::openForResuming(target.string(), "test");
-    resumed->writeAt(8, "!", "test");
-    resumed->commit("test"); // nothing to move
-    resumed.reset();
-    EXPECT_EQ(readFile(target), "new page!");
+    // A resumed download writes in place: see the resumed transfers against real servers.
 }
 
 } // namespace
