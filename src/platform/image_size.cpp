@@ -88,14 +88,20 @@ std::optional<ImageSize> imageSize(std::string_view bytes) {
 }
 
 std::optional<ImageSize> imageSizeOfFile(const std::filesystem::path& file) {
-    constexpr std::size_t kHeaderLimit = 4 << 20;
+    // Read in steps until the size is found: most headers sit in the first bytes, while a
+    // JPEG's frame may follow large metadata segments.
+    constexpr std::size_t kHeaderLimit = 4 << 20, kStep = 64 << 10;
     std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::string bytes(kHeaderLimit, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    return imageSize(bytes);
+    std::string bytes;
+    while (in && bytes.size() < kHeaderLimit) {
+        const std::size_t had = bytes.size();
+        bytes.resize(had + kStep);
+        in.read(bytes.data() + had, static_cast<std::streamsize>(kStep));
+        bytes.resize(had + static_cast<std::size_t>(in.gcount()));
+        if (auto size = imageSize(bytes))
+            return size;
+    }
+    return std::nullopt;
 }
 
 } // namespace platform

@@ -65,6 +65,10 @@ TEST(ImageSize, ReadsGifPngAndJpegAndRefusesWhatIsNotOneOfThem) {
     testing_support::TempDir dir;
     files::writeFileAtomic(dir / "photo.png", png(17, 9));
     EXPECT_EQ(imageSizeOfFile(dir / "photo.png"), (ImageSize{17, 9}));
+    const std::string metadata = segment(0xE1, std::string(60000, 'x'));
+    files::writeFileAtomic(dir / "photo.jpg",
+                           "\xFF\xD8" + metadata + metadata + jpeg(0xC0, 64, 48).substr(2));
+    EXPECT_EQ(imageSizeOfFile(dir / "photo.jpg"), (ImageSize{64, 48})) << "its frame after 64 KB";
     EXPECT_EQ(imageSizeOfFile(dir / "missing.gif"), std::nullopt);
 }
 
