@@ -21,10 +21,12 @@ namespace {
 // Listening ports tried for one PORT command before giving up.
 constexpr int kPortAttempts = 100;
 
-// True when the path exists and is not a folder.
-bool FileExists(const std::string& path) {
+// The size of the file at `path`; 0 when there is none, or a folder stands there.
+std::int64_t existingFileSize(const std::string& path) {
     struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+    if (::stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
+        return 0;
+    return info.st_size;
 }
 
 bool isPreliminary(int code) {
@@ -269,12 +271,7 @@ bool CFtpClient::OpenLocalFile() {
     routine("OpenLocalFile", [&] {
         // Without overwrite an existing file is resumed: the server sends the rest, appended
         // once it has accepted the restart.
-        std::int64_t offset = 0;
-        if (!m_overwrite && FileExists(m_localFile)) {
-            struct stat info {};
-            ::stat(m_localFile.c_str(), &info);
-            offset = info.st_size;
-        }
+        const std::int64_t offset = m_overwrite ? 0 : existingFileSize(m_localFile);
         m_file = offset > 0 ? FtpLocalFile::openForResuming(m_localFile, "CFtpClient.OpenLocalFile")
                             : FtpLocalFile::createBeside(m_localFile, "CFtpClient.OpenLocalFile");
         m_bytesReceived = offset;
