@@ -130,18 +130,19 @@ void subShowTemplateSelect(AppState& app, bool toFront) {
         select.bringToFront();
 }
 
-void refuseTemplateName(AppState& app, std::string_view name) {
+bool acceptTemplateName(AppState& app, std::string_view name) {
+    if (isSafeTemplateName(name))
+        return true;
     app.host.msgBox("The template name \"" + std::string(name) +
                         "\" cannot be used: a name holds only letters, digits, \"-\", \"_\", "
                         "\"~\" and \".\".",
                     "Vellumite");
+    return false;
 }
 
 bool subUseLibraryTemplate(AppState& app, std::string_view name) {
-    if (!isSafeTemplateName(name)) {
-        refuseTemplateName(app, name);
+    if (!acceptTemplateName(app, name))
         return false;
-    }
     const std::string html = readLibraryTemplate(app.appFolder, name);
     app.db().execute("UPDATE VellumiteLog SET TemplatedHTML=?, UseDesignerTemplate=0 WHERE LogID=?",
                      {html, app.logId});
@@ -149,10 +150,8 @@ bool subUseLibraryTemplate(AppState& app, std::string_view name) {
 }
 
 void subPreviewLibraryTemplate(AppState& app, std::string_view name) {
-    if (!isSafeTemplateName(name)) {
-        refuseTemplateName(app, name);
+    if (!acceptTemplateName(app, name))
         return;
-    }
     readLibraryTemplate(app.appFolder, name); // a missing template is said, not shown as 404
     app.host.pane(pane::TemplateSelect)
         .document()
@@ -161,10 +160,8 @@ void subPreviewLibraryTemplate(AppState& app, std::string_view name) {
 }
 
 void subBigView(AppState& app, std::string_view name) {
-    if (!isSafeTemplateName(name)) {
-        refuseTemplateName(app, name);
+    if (!acceptTemplateName(app, name))
         return;
-    }
     whenOnline(app, [&] {
         openDisplayWindow(app, app.serviceAddress("/templates/" + std::string(name) + "prev.html"));
     });

@@ -54,8 +54,9 @@ void subPreviewLibraryTemplate(AppState& app, std::string_view name);
 // <$bigview NAME: the web service's large view of an offered template.
 void subBigView(AppState& app, std::string_view name);
 
-// Says that a name from a page or the network was refused; nothing is read or written for it.
-void refuseTemplateName(AppState& app, std::string_view name);
+// Whether a name from a page or the network may be used; when not, says so, and nothing is to
+// be read or written for it.
+bool acceptTemplateName(AppState& app, std::string_view name);
 
 // Sets the open site's user template.
 void setSiteTemplate(AppState& app, std::int32_t templateId);

@@ -46,6 +46,13 @@ CommandHandler makeFromLibrary(bool design) {
     };
 }
 
+CommandHandler saveEdited(bool asNew) {
+    return [asNew](CommandContext& ctx) {
+        if (subSaveEditedTemplate(ctx.app, firstKey(ctx), asNew))
+            ctx.handlers.showEditor(ctx);
+    };
+}
+
 CommandHandler saveDesign(DesignSave how) {
     return [how](CommandContext& ctx) { showAfterSave(ctx, subSaveDesign(ctx.app, how)); };
 }
@@ -72,14 +79,8 @@ void installTemplatesCommands(CommandHandlers& h) {
     };
     h.makeInstance = makeFromLibrary(false);
     h.makeDesign = makeFromLibrary(true);
-    h.saveEditedTemplate = [](CommandContext& ctx) {
-        if (subSaveEditedTemplate(ctx.app, firstKey(ctx), false))
-            ctx.handlers.showEditor(ctx);
-    };
-    h.saveNewTemplate = [](CommandContext& ctx) {
-        if (subSaveEditedTemplate(ctx.app, firstKey(ctx), true))
-            ctx.handlers.showEditor(ctx);
-    };
+    h.saveEditedTemplate = saveEdited(false);
+    h.saveNewTemplate = saveEdited(true);
 
     // The download queues live as long as the handler table, that is, the program.
     auto downloads = std::make_shared<TemplateDownloads>();

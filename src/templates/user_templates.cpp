@@ -72,10 +72,8 @@ std::int32_t addUserTemplate(AppState& app, const std::string& name, const std::
 
 std::optional<std::int32_t> subMakeUserTemplate(AppState& app, std::string_view libraryName,
                                                 bool design) {
-    if (!isSafeTemplateName(libraryName)) {
-        refuseTemplateName(app, libraryName);
+    if (!acceptTemplateName(app, libraryName))
         return std::nullopt;
-    }
     const std::string html = readLibraryTemplate(app.appFolder, libraryName);
     auto name = askTemplateName(app, kNewTemplatePrompt);
     // A template without a name could never be listed, so an empty answer makes none.

@@ -135,10 +135,9 @@ test('a new user writes, edits, drafts, deletes and pages through posts', async 
     .replace(/\s+/g, ' ').trim();
   const follow = async (text) => (await sectionList(page, '/currentposts.html')).click(`.pager a:text-is("${text}")`);
   assert.deepEqual(await listedTitles(page), set1);
+  // Which links the pager offers: see the paging plan's unit test; here some are followed.
   await follow('Next');
   await titlesWhen(page, (t) => t.join() === set2.join(), 'set 2');
-  await follow('Previous');
-  await titlesWhen(page, (t) => t[0] === set1[0], 'set 1 again');
   await follow('End');
   await titlesWhen(page, (t) => t.join() === set3.join(), 'set 3');
   await follow('Start');
