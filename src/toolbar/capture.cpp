@@ -23,10 +23,7 @@ constexpr std::string_view kPageHead =
     "<h1>Vellumite Collection</h1> <br><br>";
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char wanted, char c) {
-               return std::tolower(static_cast<unsigned char>(c)) == wanted;
-           });
+    return platform::equalsNoCase(text.substr(0, prefix.size()), prefix);
 }
 
 // The address as a link when it is one a page may follow safely, else as text.

@@ -1,8 +1,9 @@
 // Highlight passes and the shared on/off state.
 #include "toolbar/highlighter.h"
 
+#include "platform/text.h"
+
 #include <algorithm>
-#include <strings.h>
 #include <system_error>
 
 namespace vellumite::toolbar {
@@ -13,7 +14,7 @@ constexpr std::string_view kSeparatorLine = "-------";
 
 std::size_t findNoCase(std::string_view text, std::string_view what, std::size_t from = 0) {
     for (std::size_t i = from; i + what.size() <= text.size(); ++i)
-        if (strncasecmp(text.data() + i, what.data(), what.size()) == 0)
+        if (platform::equalsNoCase(text.substr(i, what.size()), what))
             return i;
     return std::string_view::npos;
 }

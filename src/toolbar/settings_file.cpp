@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <optional>
-#include <strings.h>
 #include <sys/file.h>
 #include <system_error>
 #include <unistd.h>
@@ -28,10 +27,6 @@ struct Section {
     std::string name;
     std::vector<Entry> entries;
 };
-
-bool sameNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
 
 // Values may hold line feeds (the search list does): stored as "\n", a backslash as "\\".
 std::string escaped(std::string_view value) {
@@ -142,10 +137,10 @@ std::string SettingsFile::get(std::string_view section, std::string_view key,
     // The last spelling written wins when a hand-edited file holds a name twice.
     std::optional<std::string> found;
     for (const auto& s : readSections(m_path)) {
-        if (!sameNoCase(s.name, section))
+        if (!platform::equalsNoCase(s.name, section))
             continue;
         for (const auto& entry : s.entries)
-            if (sameNoCase(entry.key, key))
+            if (platform::equalsNoCase(entry.key, key))
                 found = entry.value;
     }
     return found ? *found : std::string(fallback);
@@ -161,14 +156,14 @@ void SettingsFile::set(std::string_view section,
     auto sections = readSections(m_path);
     Section* target = nullptr;
     for (auto& s : sections)
-        if (sameNoCase(s.name, section))
+        if (platform::equalsNoCase(s.name, section))
             target = &s;
     if (!target)
         target = &sections.emplace_back(Section{std::string(section), {}});
     for (const auto& [key, value] : values) {
         Entry* entry = nullptr;
         for (auto& e : target->entries)
-            if (sameNoCase(e.key, key))
+            if (platform::equalsNoCase(e.key, key))
                 entry = &e;
         if (entry)
             entry->value = value;

@@ -5,7 +5,7 @@ import assert from 'node:assert/strict';
 import { existsSync, readFileSync } from 'node:fs';
 import path from 'node:path';
 import { cleanup, loaded, openSite, paneFrame, shown as paneShown, startEditor, until } from './lib/harness.mjs';
-import { holdEditorLock, installedManifest, installHost, launchWithAddon, makeHome, servePages, sql } from './lib/addon.mjs';
+import { installedManifest, installHost, launchWithAddon, makeHome, servePages, sql } from './lib/addon.mjs';
 
 const COLOURS = ['blueviolet', 'CHARTREUSE', 'crimson', 'darkorange', 'darkorchid', 'darkturquoise',
   'darkviolet', 'deeppink', 'deepskyblue', 'gold', 'greenyellow', 'lime', 'orange', 'orangered',
@@ -15,13 +15,7 @@ const PAGE = '<!doctype html><html><head><title>Pie</title></head><body>'
   + '<p id="one">Apple pie. Bread and apples.</p><p id="two">Breadcrumbs</p>'
   + '<div id="edited" contenteditable="true">Apple being written</div></body></html>';
 
-const cleanups = [];
-after(async () => {
-  while (cleanups.length) {
-    try { await cleanups.pop()(); } catch { /* keep cleaning */ }
-  }
-  await cleanup();
-});
+after(cleanup);
 
 // The marks of a page: [text, colour] in document order.
 const marksOf = (page) => page.evaluate(() => [...document.querySelectorAll('vellumite-mark')]
@@ -30,10 +24,10 @@ const marksOf = (page) => page.evaluate(() => [...document.querySelectorAll('vel
 test('terms marked, switched off in every window, text collected, the editor brought forward and listing it', async () => {
   const home = makeHome();
   assert.match(installHost(home), /installed .*chromium\/NativeMessagingHosts/);
-  const { context, worker, id, url } = await launchWithAddon(home, cleanups);
+  const { context, worker, id, url } = await launchWithAddon(home);
   assert.deepEqual(installedManifest(home).allowed_origins, [`chrome-extension://${id}/`],
     'the installed host names the extension the browser loaded');
-  const site = await servePages({ '/pie.html': PAGE }, cleanups);
+  const site = await servePages({ '/pie.html': PAGE });
 
   const page = context.pages()[0] || await context.newPage();
   await page.goto(`${site}/pie.html`);
@@ -141,7 +135,6 @@ test('terms marked, switched off in every window, text collected, the editor bro
 
   // "Launch Vellumite" brings forward the tab of the editor running on the app folder.
   const editor = await startEditor(['--offline'], { dataDir: home.appFolder });
-  await holdEditorLock(home, editor.address, cleanups);
   await band.click('#imgManualItems');
   await band.click('#lblLaunch');
   const editorTab = await until(() => context.pages().find((p) => p.url().startsWith(editor.address)), 'the editor tab');

@@ -2,7 +2,7 @@
 // deleted again.
 import { test, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { cleanup, startEditor, launchFirefox, until } from './lib/harness.mjs';
+import { answer, cleanup, startEditor, launchFirefox, until } from './lib/harness.mjs';
 
 after(cleanup);
 
@@ -19,14 +19,6 @@ async function shownIn(page, paneName, file, index) {
     const complete = await frame.evaluate(() => document.readyState === 'complete').catch(() => false);
     return complete ? frame : null;
   }, `${paneName} showing ${file}`);
-}
-
-const modalText = (page) => page.$eval('#modal:not([hidden]) .modal p', (p) => p.textContent).catch(() => null);
-
-async function answer(page, text, label) {
-  await until(async () => (await modalText(page)) === text, `the message "${text}"`);
-  await page.click(`#modal .buttons button[data-result="${label}"]`);
-  await until(async () => (await modalText(page)) === null, `"${text}" to close`);
 }
 
 const titles = (list) => list.$$eval('a.posttitle', (links) => links.map((a) => a.textContent));

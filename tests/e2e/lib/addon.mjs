@@ -1,11 +1,11 @@
 // Runs the browser add-on for a test: a temporary home with the host installed into it, and
 // Chromium with the unpacked extension loaded on a profile in that home.
-import { execFileSync, spawn } from 'node:child_process';
+import { execFileSync } from 'node:child_process';
 import { mkdirSync, readFileSync } from 'node:fs';
 import { createServer } from 'node:http';
 import path from 'node:path';
 import { chromium } from 'playwright-core';
-import { tempDir, until } from './harness.mjs';
+import { onCleanup, tempDir } from './harness.mjs';
 
 const host = process.env.VELLUMITEBAR_BINARY;
 const extensions = process.env.VELLUMITE_EXTENSION;
@@ -40,7 +40,7 @@ export function installedManifest(home) {
   return JSON.parse(readFileSync(path.join(home.profile, 'NativeMessagingHosts', `${hostName}.json`), 'utf8'));
 }
 
-export async function launchWithAddon(home, cleanups) {
+export async function launchWithAddon(home) {
   const dir = path.join(extensions, 'chromium');
   const context = await chromium.launchPersistentContext(home.profile, {
     executablePath: '/usr/bin/chromium',
@@ -50,21 +50,21 @@ export async function launchWithAddon(home, cleanups) {
       '--disable-component-update', '--no-first-run', '--disable-sync',
       `--disable-extensions-except=${dir}`, `--load-extension=${dir}`],
   });
-  cleanups.push(() => context.close());
+  onCleanup(() => context.close());
   const worker = context.serviceWorkers()[0] || await context.waitForEvent('serviceworker');
   const id = new URL(worker.url()).host;
   return { context, worker, id, url: (file) => `chrome-extension://${id}/${file}` };
 }
 
 // A local web server of fixed pages.
-export async function servePages(pages, cleanups) {
+export async function servePages(pages) {
   const server = createServer((req, res) => {
     const page = pages[new URL(req.url, 'http://x').pathname];
     res.writeHead(page ? 200 : 404, { 'Content-Type': 'text/html; charset=utf-8' });
     res.end(page || 'not found');
   });
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-  cleanups.push(() => new Promise((resolve) => { server.close(resolve); server.closeAllConnections(); }));
+  onCleanup(() => new Promise((resolve) => { server.close(resolve); server.closeAllConnections(); }));
   return `http://127.0.0.1:${server.address().port}`;
 }
 
@@ -76,19 +76,4 @@ export function sql(home, statement) {
   } catch {
     return null;
   }
-}
-
-// Holds the editor lock of the app folder with `address` published, as a running editor does,
-// unless the editor already holds it itself.
-export async function holdEditorLock(home, address, cleanups) {
-  const lock = path.join(home.appFolder, 'vellumite.lock');
-  try {
-    execFileSync('flock', ['-n', lock, 'true']);
-  } catch {
-    return; // the editor holds it
-  }
-  const holder = spawn('flock', ['-n', lock, 'sh', '-c', 'printf "%s\\n%s\\n" $$ "$1" > "$2"; exec sleep 600', 'sh', address, lock],
-    { stdio: 'ignore', detached: true });
-  cleanups.push(() => { try { process.kill(-holder.pid); } catch { /* gone */ } });
-  await until(() => readFileSync(lock, 'utf8').includes(address), 'the editor lock');
 }

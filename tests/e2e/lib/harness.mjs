@@ -13,6 +13,11 @@ const source = process.env.VELLUMITE_SOURCE;
 if (!binary || !source) throw new Error('VELLUMITE_BINARY and VELLUMITE_SOURCE must be set');
 
 const cleanups = [];
+// `undo` runs at cleanup(), the last registered first.
+export function onCleanup(undo) {
+  cleanups.push(undo);
+}
+
 export async function cleanup() {
   while (cleanups.length) {
     try { await cleanups.pop()(); } catch (e) { /* keep cleaning */ }

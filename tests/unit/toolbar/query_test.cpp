@@ -1,7 +1,6 @@
 #include "toolbar/query.h"
 
 #include <gtest/gtest.h>
-#include <set>
 
 using namespace vellumite::toolbar;
 using Lines = std::vector<std::string>;
@@ -29,21 +28,17 @@ TEST(NormaliseQuery, OperatorsSeparatePhrasesAndNotDropsWhatFollows) {
 }
 
 TEST(ColourWalk, FromAnyStartItUsesIndexesOneToNineteenInTurn) {
+    // Stepping by one from any start and wrapping after 19 keeps to 1..19 and meets each.
     for (int start = 0; start <= 19; ++start) {
         ColourWalk walk(start);
-        std::set<int> seen;
         int previous = start;
-        for (int step = 0; step < 40; ++step) {
+        for (int step = 0; step < 20; ++step) {
             walk.advance();
-            EXPECT_GE(walk.index(), 1);
-            EXPECT_LE(walk.index(), 19);
             EXPECT_EQ(walk.index(), previous >= 19 ? 1 : previous + 1) << "from " << start;
             EXPECT_NE(walk.colour(), "aqua");
             EXPECT_NE(walk.colour(), "yellow");
             previous = walk.index();
-            seen.insert(walk.index());
         }
-        EXPECT_EQ(seen.size(), 19u);
     }
     for (int i = 0; i < 50; ++i) {
         int start = ColourWalk::random().index();
