@@ -51,9 +51,11 @@ protected:
         site("127.0.0.1:" + std::to_string(py.port()), FtpServer::kUser, path);
     }
 
+    std::string publishArguments(const std::string& options) const {
+        return "--data-dir " + data() + " publish 1 --service-url " + service.url() + " " + options;
+    }
     testing_support::ProgramRun publish(const std::string& options = "") {
-        return testing_support::runVellumite("--data-dir " + data() + " publish 1 --service-url " +
-                                             service.url() + " " + options);
+        return testing_support::runVellumite(publishArguments(options));
     }
 
     // The files a run printed as uploaded ("uploaded 3/7 item2.html (..."), in order.
@@ -146,9 +148,8 @@ TEST_F(PublishCommandTest, AChangedOnlyRunCutShortByARefusalSendsTheRestNextTime
     // The rest, on a terminal (script gives the run one): one progress line rewritten in place.
     run = testing_support::runCommand(
         "script -qec " +
-        testing_support::shellQuoted(std::string(VELLUMITE_BINARY) + " --data-dir " + data() +
-                                     " publish 1 --online --changed-only --service-url " +
-                                     service.url()) +
+        testing_support::shellQuoted(std::string(VELLUMITE_BINARY) + " " +
+                                     publishArguments("--online --changed-only")) +
         " /dev/null");
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_NE(run.output.find("\r\033[Kfile 1 of 5  item2.html  "), std::string::npos);
