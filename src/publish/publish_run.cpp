@@ -75,7 +75,6 @@ void PublishRun::start() {
 }
 
 void PublishRun::checkAndBegin() {
-    const bool needsServer = !m_options.dryRun || m_options.changedOnly;
     if (!m_options.dryRun && !m_options.settings.isOnline())
         return finish(failure(std::string(kOfflinePrompt), std::string(kOfflineTitle)));
     m_site = readSiteFtp(m_db, m_logId, m_options.appFolder);
@@ -83,14 +82,14 @@ void PublishRun::checkAndBegin() {
     m_site.trustedFingerprints.insert(m_site.trustedFingerprints.end(),
                                       m_options.trustedFingerprints.begin(),
                                       m_options.trustedFingerprints.end());
-    if (needsServer && !m_site.complete())
+    if (needsServer() && !m_site.complete())
         return finish(failure(kFtpSettingsIncomplete));
     if (readInt(openSiteRow(m_db, m_logId, "UseDesignerTemplate")["UseDesignerTemplate"]) == 0) {
         PublishEnd end = failure(kNoTemplateMessage, std::string(kNoTemplateTitle));
         end.showTemplates = true;
         return finish(end);
     }
-    if (needsServer) {
+    if (needsServer()) {
         // The server setting is read before anything is generated: a mistyped port is said now.
         try {
             configureClient(m_client, m_site, m_options.timeoutSeconds);
@@ -148,7 +147,8 @@ void PublishRun::generateCategories() {
 
 void PublishRun::listFiles() {
     std::optional<UploadManifest> manifest;
-    if (!m_site.location.empty() && m_site.complete()) {
+    // A plain dry run has no server: it neither reads nor writes the manifest.
+    if (needsServer()) {
         const std::string server =
             m_client.FtpServer() + ":" + std::to_string(m_client.RemotePort());
         manifest.emplace(

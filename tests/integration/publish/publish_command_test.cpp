@@ -89,6 +89,7 @@ TEST_F(PublishCommandTest, EveryPageArrivesTheSiteIsRegisteredAndAnEditSendsOnly
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_NE(run.output.find("7 files, "), std::string::npos) << run.output;
     EXPECT_TRUE(fs::is_empty(py.writableFolder()));
+    EXPECT_FALSE(fs::exists(dir / "app/publish")) << "nor is an upload manifest written";
     run = publish("--online -v");
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_NE(run.output.find("> PASS ****\n"), std::string::npos) << run.output;
