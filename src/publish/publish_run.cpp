@@ -11,7 +11,7 @@
 #include "store/site_rows.h"
 
 #include <algorithm>
-#include <stdexcept>
+#include <exception>
 
 namespace vellumite {
 
@@ -91,12 +91,8 @@ void PublishRun::checkAndBegin() {
     }
     if (needsServer()) {
         // The server setting is read before anything is generated: a mistyped port is said now.
-        try {
-            configureClient(m_client, m_site, m_options.timeoutSeconds);
-        } catch (const std::invalid_argument& e) {
-            return finish(
-                failure(std::string("The FTP server setting cannot be used: ") + e.what() + "."));
-        }
+        if (auto unusable = configureClient(m_client, m_site, m_options.timeoutSeconds))
+            return finish(failure(std::move(*unusable)));
     }
     setStatus("Generating files");
     schedule([this] { generateFirst(); });
