@@ -6,7 +6,7 @@
 #include "support/fake_service.h"
 #include "support/ftp_servers.h"
 #include "support/run_program.h"
-#include "support/scripted_ftp_client.h"
+#include "support/scripted_ftp_server.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -174,37 +174,6 @@ TEST_F(PublishCommandTest, VsftpdTakesTheSiteAndARefusedUploadEndsTheRun) {
     EXPECT_NE(run.output.find("vellumite: index.html was not uploaded: the server said \"553 "),
               std::string::npos)
         << run.output;
-}
-
-TEST_F(PublishCommandTest, APathSpelledOtherwiseByTheServerIsFoundByTheWalk) {
-    db.execute("DELETE FROM VellumitePosts WHERE postID > (SELECT min(postID) FROM "
-               "VellumitePosts)"); // index, item1, cat1-1, cat2-1
-    std::map<std::string, std::string> received;
-    ScriptedFtpServer server([&](ScriptedFtpServer::Session& s) {
-        testing_support::scriptedLogin(s);
-        for (const char* reply : {"250 OK", "257 \"/WWW\"", "250 OK", "257 \"/\"", "250 OK",
-                                  "257 \"/WWW\"", "250 OK", "257 \"/home/site/www\""})
-            s.answer(reply);
-        for (int i = 0; i < 4; ++i) {
-            s.openPassive();
-            const std::string stor = s.command();
-            s.reply("150 Go ahead");
-            received[stor.substr(5)] = s.receiveData();
-            s.reply("226 Transfer complete");
-        }
-        s.answer("221 Goodbye");
-    });
-    site("127.0.0.1:" + std::to_string(server.port()), "site", "/www");
-    auto run = publish("--online");
-    server.join();
-    ASSERT_EQ(run.status, 0) << run.output;
-    const Names& commands = server.commands();
-    EXPECT_EQ(
-        Names(commands.begin() + 3, commands.begin() + 11),
-        (Names{"CWD /www", "PWD", "CWD /", "PWD", "CWD /www", "PWD", "CWD /home/site/www", "PWD"}));
-    ASSERT_EQ(received.size(), 4u);
-    for (const auto& [name, bytes] : received)
-        EXPECT_TRUE(bytes == readFile(output() / name)) << name;
 }
 
 TEST_F(PublishCommandTest, OverTlsOnlyATrustedCertificateIsTakenAndNothingGoesInTheClear) {
