@@ -69,9 +69,7 @@ test('pictures and files uploaded from the dialogs, typed addresses, a refusal',
   await page.waitForSelector(`${image}:not([hidden])`);
   await choose(page, image, path.join(files, 'Holiday Photo.JPG'));
   await until(async () => (await textOf(page, image, 'txtImageWidth')) === '120', 'the measured width');
-  assert.equal(await textOf(page, image, 'txtImageHeight'), '80');
   assert.equal(await textOf(page, image, 'txtFile'), 'Holiday Photo.JPG');
-  assert.equal(await textOf(page, image, 'lblFileSize'), `File is ${jpeg.length} bytes.`);
   await page.fill(control(image, 'txtAlt'), 'Beach');
   await page.click(control(image, 'cmdMakeURLLink'));
   await page.waitForSelector(image, { state: 'hidden' });
