@@ -11,7 +11,7 @@
 #include "store/site_rows.h"
 
 #include <algorithm>
-#include <stdexcept>
+#include <exception>
 
 namespace vellumite {
 
@@ -75,7 +75,6 @@ void PublishRun::start() {
 }
 
 void PublishRun::checkAndBegin() {
-    const bool needsServer = !m_options.dryRun || m_options.changedOnly;
     if (!m_options.dryRun && !m_options.settings.isOnline())
         return finish(failure(std::string(kOfflinePrompt), std::string(kOfflineTitle)));
     m_site = readSiteFtp(m_db, m_logId, m_options.appFolder);
@@ -83,21 +82,17 @@ void PublishRun::checkAndBegin() {
     m_site.trustedFingerprints.insert(m_site.trustedFingerprints.end(),
                                       m_options.trustedFingerprints.begin(),
                                       m_options.trustedFingerprints.end());
-    if (needsServer && !m_site.complete())
+    if (needsServer() && !m_site.complete())
         return finish(failure(kFtpSettingsIncomplete));
     if (readInt(openSiteRow(m_db, m_logId, "UseDesignerTemplate")["UseDesignerTemplate"]) == 0) {
         PublishEnd end = failure(kNoTemplateMessage, std::string(kNoTemplateTitle));
         end.showTemplates = true;
         return finish(end);
     }
-    if (needsServer) {
+    if (needsServer()) {
         // The server setting is read before anything is generated: a mistyped port is said now.
-        try {
-            configureClient(m_client, m_site, m_options.timeoutSeconds);
-        } catch (const std::invalid_argument& e) {
-            return finish(
-                failure(std::string("The FTP server setting cannot be used: ") + e.what() + "."));
-        }
+        if (auto unusable = configureClient(m_client, m_site, m_options.timeoutSeconds))
+            return finish(failure(std::move(*unusable)));
     }
     setStatus("Generating files");
     schedule([this] { generateFirst(); });
@@ -148,7 +143,8 @@ void PublishRun::generateCategories() {
 
 void PublishRun::listFiles() {
     std::optional<UploadManifest> manifest;
-    if (!m_site.location.empty() && m_site.complete()) {
+    // A plain dry run has no server: it neither reads nor writes the manifest.
+    if (needsServer()) {
         const std::string server =
             m_client.FtpServer() + ":" + std::to_string(m_client.RemotePort());
         manifest.emplace(

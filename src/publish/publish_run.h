@@ -143,6 +143,8 @@ public:
 
 private:
     void checkAndBegin();
+    // A run that uploads, or compares with what the server was last sent, needs the server.
+    bool needsServer() const { return !m_options.dryRun || m_options.changedOnly; }
     void schedule(std::function<void()> step);
     void generateFirst();
     void generateItem(std::int32_t n);

@@ -77,8 +77,14 @@ SiteFtp readSiteFtp(platform::Database& db, std::int32_t logId,
     return site;
 }
 
-void configureClient(CFtpClient& client, const SiteFtp& site, std::int16_t timeoutSeconds) {
-    const FtpServerAddress server = parseFtpServerAddress(site.location);
+std::optional<std::string> configureClient(CFtpClient& client, const SiteFtp& site,
+                                           std::int16_t timeoutSeconds) {
+    FtpServerAddress server;
+    try {
+        server = parseFtpServerAddress(site.location);
+    } catch (const std::invalid_argument& e) {
+        return std::string("The FTP server setting cannot be used: ") + e.what() + ".";
+    }
     client.setFtpServer(server.host);
     client.setRemotePort(server.port);
     client.setUseTls(site.tls);
@@ -90,6 +96,7 @@ void configureClient(CFtpClient& client, const SiteFtp& site, std::int16_t timeo
     client.setPassiveMode(site.passive);
     client.setTimeOut(timeoutSeconds);
     client.setSendBufferLenght(8192);
+    return std::nullopt;
 }
 
 bool failedOnUntrustedCertificate(const CFtpClient& client) {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,9 +46,10 @@ SiteFtp readSiteFtp(platform::Database& db, std::int32_t logId,
                     const std::filesystem::path& appFolder);
 
 // Sets `client` up for the site: server and port, TLS and what it trusts, login, passive
-// transfers when the site asks for them, the time-out. Throws std::invalid_argument with the
-// reason when the server cannot be read ("host:99999").
-void configureClient(CFtpClient& client, const SiteFtp& site, std::int16_t timeoutSeconds = 60);
+// transfers when the site asks for them, the time-out. When the server cannot be read
+// ("host:99999") the client is left alone and what to tell the user is returned.
+std::optional<std::string> configureClient(CFtpClient& client, const SiteFtp& site,
+                                           std::int16_t timeoutSeconds = 60);
 
 // The last Connect of `client` failed on the server's certificate: no authority it trusts
 // vouches for it, and it is none of the fingerprints it was given.

@@ -6,8 +6,8 @@
 #include "publish/upload_refusal.h"
 
 #include <algorithm>
+#include <exception>
 #include <filesystem>
-#include <stdexcept>
 
 namespace vellumite {
 
@@ -86,13 +86,8 @@ std::optional<UploadEnd> UploadSession::start(platform::Database& db, std::int32
     m_site = readSiteFtp(db, logId, appFolder);
     if (!m_site.complete())
         return UploadEnd{false, kUploadSettingsIncomplete, kUploadFailedTitle};
-    try {
-        configureClient(m_client, m_site, 60);
-    } catch (const std::invalid_argument& e) {
-        return UploadEnd{false,
-                         std::string("The FTP server setting cannot be used: ") + e.what() + ".",
-                         kUploadFailedTitle};
-    }
+    if (auto unusable = configureClient(m_client, m_site, 60))
+        return UploadEnd{false, std::move(*unusable), kUploadFailedTitle};
     m_local = std::move(localFile);
     m_remote = std::move(remoteName);
     std::error_code error;

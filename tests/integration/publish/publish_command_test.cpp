@@ -6,7 +6,7 @@
 #include "support/fake_service.h"
 #include "support/ftp_servers.h"
 #include "support/run_program.h"
-#include "support/scripted_ftp_client.h"
+#include "support/scripted_ftp_server.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -51,9 +51,11 @@ protected:
         site("127.0.0.1:" + std::to_string(py.port()), FtpServer::kUser, path);
     }
 
+    std::string publishArguments(const std::string& options) const {
+        return "--data-dir " + data() + " publish 1 --service-url " + service.url() + " " + options;
+    }
     testing_support::ProgramRun publish(const std::string& options = "") {
-        return testing_support::runVellumite("--data-dir " + data() + " publish 1 --service-url " +
-                                             service.url() + " " + options);
+        return testing_support::runVellumite(publishArguments(options));
     }
 
     // The files a run printed as uploaded ("uploaded 3/7 item2.html (..."), in order.
@@ -87,6 +89,7 @@ TEST_F(PublishCommandTest, EveryPageArrivesTheSiteIsRegisteredAndAnEditSendsOnly
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_NE(run.output.find("7 files, "), std::string::npos) << run.output;
     EXPECT_TRUE(fs::is_empty(py.writableFolder()));
+    EXPECT_FALSE(fs::exists(dir / "app/publish")) << "nor is an upload manifest written";
     run = publish("--online -v");
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_NE(run.output.find("> PASS ****\n"), std::string::npos) << run.output;
@@ -146,9 +149,8 @@ TEST_F(PublishCommandTest, AChangedOnlyRunCutShortByARefusalSendsTheRestNextTime
     // The rest, on a terminal (script gives the run one): one progress line rewritten in place.
     run = testing_support::runCommand(
         "script -qec " +
-        testing_support::shellQuoted(std::string(VELLUMITE_BINARY) + " --data-dir " + data() +
-                                     " publish 1 --online --changed-only --service-url " +
-                                     service.url()) +
+        testing_support::shellQuoted(std::string(VELLUMITE_BINARY) + " " +
+                                     publishArguments("--online --changed-only")) +
         " /dev/null");
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_NE(run.output.find("\r\033[Kfile 1 of 5  item2.html  "), std::string::npos);
@@ -172,37 +174,6 @@ TEST_F(PublishCommandTest, VsftpdTakesTheSiteAndARefusedUploadEndsTheRun) {
     EXPECT_NE(run.output.find("vellumite: index.html was not uploaded: the server said \"553 "),
               std::string::npos)
         << run.output;
-}
-
-TEST_F(PublishCommandTest, APathSpelledOtherwiseByTheServerIsFoundByTheWalk) {
-    db.execute("DELETE FROM VellumitePosts WHERE postID > (SELECT min(postID) FROM "
-               "VellumitePosts)"); // index, item1, cat1-1, cat2-1
-    std::map<std::string, std::string> received;
-    ScriptedFtpServer server([&](ScriptedFtpServer::Session& s) {
-        testing_support::scriptedLogin(s);
-        for (const char* reply : {"250 OK", "257 \"/WWW\"", "250 OK", "257 \"/\"", "250 OK",
-                                  "257 \"/WWW\"", "250 OK", "257 \"/home/site/www\""})
-            s.answer(reply);
-        for (int i = 0; i < 4; ++i) {
-            s.openPassive();
-            const std::string stor = s.command();
-            s.reply("150 Go ahead");
-            received[stor.substr(5)] = s.receiveData();
-            s.reply("226 Transfer complete");
-        }
-        s.answer("221 Goodbye");
-    });
-    site("127.0.0.1:" + std::to_string(server.port()), "site", "/www");
-    auto run = publish("--online");
-    server.join();
-    ASSERT_EQ(run.status, 0) << run.output;
-    const Names& commands = server.commands();
-    EXPECT_EQ(
-        Names(commands.begin() + 3, commands.begin() + 11),
-        (Names{"CWD /www", "PWD", "CWD /", "PWD", "CWD /www", "PWD", "CWD /home/site/www", "PWD"}));
-    ASSERT_EQ(received.size(), 4u);
-    for (const auto& [name, bytes] : received)
-        EXPECT_TRUE(bytes == readFile(output() / name)) << name;
 }
 
 TEST_F(PublishCommandTest, OverTlsOnlyATrustedCertificateIsTakenAndNothingGoesInTheClear) {

@@ -39,10 +39,16 @@ protected:
     }
 };
 
-// The whole walk, to another spelling or to nothing, is shown by the publish command's test.
-TEST_F(RemotePathWalkTest, TheUploadDialogsRulesTakeFewerSteps) {
+// The walk to nothing at all is shown by the publish command's test.
+TEST_F(RemotePathWalkTest, ThePathIsFoundUnderAnotherSpellingAndTheDialogsTakeFewerSteps) {
     using Case = std::tuple<std::string, Lines, RemotePathWalk::Rules, Outcome, Lines>;
     const Case cases[] = {
+        {"/www",
+         {"250 OK", "257 \"/WWW\"", "250 OK", "257 \"/\"", "250 OK", "257 \"/WWW\"", "250 OK",
+          "257 \"/home/site/www\""},
+         {},
+         Outcome::Arrived,
+         {"CWD /www", "PWD", "CWD /", "PWD", "CWD /www", "PWD", "CWD /home/site/www", "PWD"}},
         {"/home/site", {}, {.skipWhenAtLoginFolder = true}, Outcome::Arrived, {}},
         {"/site",
          {"250 OK", "257 \"/SITE\"", "250 OK", "257 \"/site\""},
