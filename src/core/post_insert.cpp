@@ -14,10 +14,6 @@ bool containsNoCase(std::string_view text, std::string_view what) {
     return platform::asciiLower(text).find(what) != std::string::npos;
 }
 
-bool isWebAddress(std::string_view text) {
-    return containsNoCase(text, "http://") || containsNoCase(text, "https://");
-}
-
 // `path` beneath `site`, with one "/" between them.
 std::string beneath(std::string_view site, std::string_view path) {
     const bool siteSlash = !site.empty() && site.back() == '/';
@@ -37,6 +33,10 @@ std::string siteAddress(AppState& app) {
 }
 
 } // namespace
+
+bool isWebAddress(std::string_view text) {
+    return containsNoCase(text, "http://") || containsNoCase(text, "https://");
+}
 
 platform::Document postDocument(AppState& app) {
     return app.host.pane(pane::Content).document();

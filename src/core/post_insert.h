@@ -49,6 +49,9 @@ ImageAddress imageAddress(std::string_view siteAddress, std::string_view path);
 // has no web address.
 std::string imageHistoryPath(const ImageAddress& image);
 
+// Whether `text` holds a web address ("http://" or "https://", any case) rather than a path.
+bool isWebAddress(std::string_view text);
+
 // The tag for an image: <img> with its size and alternative text, or with `popup` a 40 by 40
 // thumbnail that opens the picture through popupimage(address, width, height).
 std::string imageTag(std::string_view address, std::string_view height, std::string_view width,

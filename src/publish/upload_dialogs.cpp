@@ -22,12 +22,6 @@ using platform::ControlKind;
 constexpr const char* kNoFileSelected = "No file Selected";
 constexpr auto kAnimation = std::chrono::milliseconds(400);
 
-bool isWebAddress(std::string_view text) {
-    const std::string lower = platform::asciiLower(text);
-    return lower.find("http://") != std::string::npos ||
-           lower.find("https://") != std::string::npos;
-}
-
 bool allDigits(std::string_view text) {
     return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
 }
